@@ -9,7 +9,7 @@
 
 #include "image/text_info.h"
 
-enum SubtitleBackground : int32_t {
+enum class SubtitleBackground : int32_t {
     None = 0,       // "No, thanks"
     Rectangle = 1,  // "Rectangle"
     Outline = 2,    // "Outline"
@@ -23,7 +23,7 @@ struct SubtitleItem {
     int32_t height = 0;
     int32_t firstFrame = 1;  // 1-based, inclusive
     int32_t lastFrame = 1;
-    int32_t background = SubtitleBackground::None;
+    int32_t background = 0;  // a SubtitleBackground value
     TextInfo text;
 
     bool Covers(int32_t frame) const { return firstFrame <= frame && frame <= lastFrame; }
