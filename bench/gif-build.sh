@@ -24,8 +24,9 @@ make_frames() { # name, lavfi graph
     fi
 }
 
-# Video-like: moving smooth gradients with fine noise and a moving test pattern.
-make_frames video "gradients=s=640x360:r=$fps:speed=0.03:c0=0x2050c0:c1=0xe0a040:c2=0x30a050:c3=0xc03040:nb_colors=4,noise=alls=12:allf=t[g];testsrc2=s=200x150:r=$fps[t];[g][t]overlay=x='mod(t*60,440)':y=100,format=rgb24"
+# Video-like: a slowly moving gradient with fine grain and a zooming fractal
+# that travels across it.
+make_frames video "gradients=s=640x360:r=$fps:speed=0.02:c0=0x2050c0:c1=0xe0a040:n=2,format=rgb24[g];mandelbrot=s=240x180:r=$fps:start_scale=1.5:end_scale=0.2,format=rgb24[m];[g][m]overlay=x='40+mod(t*50,360)':y=90,noise=alls=3:allf=t"
 # Mostly static screen: colour bars with a small moving area.
 make_frames screen "smptebars=s=800x600:r=$fps[b];testsrc2=s=120x90:r=$fps[t];[b][t]overlay=60:60,format=rgb24"
 
