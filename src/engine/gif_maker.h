@@ -113,6 +113,7 @@ private:
     std::string outputPath_;
     std::unique_ptr<QThread> thread_;
     std::unique_ptr<CaptureWorker> worker_;
+    QThread* ownerThread_ = nullptr; // where the worker object returns when it ends
     QObject* notify_ = nullptr;
 
     SubtitleList subtitles_;

@@ -1,0 +1,56 @@
+#include "platform/fake_screen_source.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+FakeScreenSource::FakeScreenSource() : FakeScreenSource(Options{}) {}
+
+FakeScreenSource::FakeScreenSource(Options options, Counter grabs)
+    : options_(options), grabs_(std::move(grabs)) {}
+
+RgbQuad FakeScreenSource::PixelOf(int32_t grab, int32_t x, int32_t y) {
+    // Blue and green number the grab (up to 65535), red marks the position.
+    const auto red = static_cast<uint8_t>((x * 7 + y * 13) & 0xFF);
+    return MakeQuad(red, static_cast<uint8_t>((grab >> 8) & 0xFF),
+                    static_cast<uint8_t>(grab & 0xFF));
+}
+
+int32_t FakeScreenSource::GrabNumberOf(const CxImage& frame, const CaptureRect& rect, int32_t x,
+                                       int32_t y) {
+    const int64_t row = int64_t(frame.Height()) - 1 - (y - rect.top);
+    const RgbQuad c = frame.ColorAtRaw(x - rect.left, row);
+    return (int32_t(c.rgbGreen) << 8) | c.rgbBlue;
+}
+
+bool FakeScreenSource::Grab(const CaptureRect& rect, CxImage& out) {
+    ++attempts_;
+    if (options_.failEvery > 0 && attempts_ % options_.failEvery == 0)
+        return false;
+    const int64_t width = int64_t(rect.right) - rect.left;
+    const int64_t height = int64_t(rect.bottom) - rect.top;
+    if (width <= 0 || height <= 0 || width > std::numeric_limits<int32_t>::max() ||
+        height > std::numeric_limits<int32_t>::max())
+        return false;
+    if (!out.Create(uint32_t(width), uint32_t(height), 24))
+        return false;
+    out.ClearPixels();
+    const int32_t grab = made_++;
+    for (uint32_t row = 0; row < out.Height(); ++row) {
+        const int64_t y = int64_t(rect.top) + (out.Height() - 1 - row);
+        if (y < 0 || y >= options_.screenHeight)
+            continue;
+        uint8_t* d = out.Row(row);
+        for (int64_t x = std::max<int64_t>(rect.left, 0);
+             x < std::min<int64_t>(rect.right, options_.screenWidth); ++x) {
+            const RgbQuad c = PixelOf(grab, int32_t(x), int32_t(y));
+            uint8_t* p = d + (x - rect.left) * 3;
+            p[0] = c.rgbBlue;
+            p[1] = c.rgbGreen;
+            p[2] = c.rgbRed;
+        }
+    }
+    if (grabs_)
+        ++*grabs_;
+    return true;
+}
