@@ -1,0 +1,122 @@
+#include "widgets/my_bitmap_button.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+
+CMyBitmapButton::CMyBitmapButton(QWidget* parent) : QAbstractButton(parent) {
+    setMouseTracking(true);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void CMyBitmapButton::LoadImages(const Images& images) {
+    images_ = {images.normal, images.disabled, images.on,
+               images.hover,  images.onHover,  images.pressed};
+    if (Has(Normal)) {
+        resize(images_[Normal].deviceIndependentSize().toSize());
+    }
+    update();
+}
+
+void CMyBitmapButton::SetOn(bool on) {
+    if (on_ == on) {
+        return;
+    }
+    on_ = on;
+    update();
+}
+
+CMyBitmapButton::Image CMyBitmapButton::CurrentImage() const {
+    if (!isEnabled() && Has(Disabled)) {
+        return Disabled;
+    }
+    if (pressed_ && Has(Pressed)) {
+        return Pressed;
+    }
+    if (on_ && Has(On)) {
+        return hover_ && Has(OnHover) ? OnHover : On;
+    }
+    if (hover_ && Has(Hover)) {
+        return Hover;
+    }
+    return Normal;
+}
+
+QSize CMyBitmapButton::sizeHint() const {
+    return Has(Normal) ? images_[Normal].deviceIndependentSize().toSize() : QSize(16, 16);
+}
+
+void CMyBitmapButton::paintEvent(QPaintEvent*) {
+    const QPixmap& picture = images_[CurrentImage()];
+    if (picture.isNull()) {
+        return;
+    }
+    QPainter painter(this);
+    // Unscaled: a picture drawn at the screen's ratio maps pixel for pixel.
+    painter.drawPixmap(QPointF(0, 0), picture);
+}
+
+void CMyBitmapButton::TrackPointer(bool overButton) {
+    // A drag that started elsewhere does not light the button up.
+    if ((QApplication::mouseButtons() & Qt::LeftButton) && !hover_) {
+        return;
+    }
+    if (overButton && !hover_) {
+        hover_ = true;
+        update();
+    } else if (!overButton) {
+        ClearHover();
+    }
+}
+
+void CMyBitmapButton::ClearHover() {
+    if (!hover_) {
+        return;
+    }
+    hover_ = false;
+    pressed_ = false;
+    update();
+}
+
+void CMyBitmapButton::mouseMoveEvent(QMouseEvent* event) {
+    TrackPointer(rect().contains(event->position().toPoint()));
+    QAbstractButton::mouseMoveEvent(event);
+}
+
+void CMyBitmapButton::enterEvent(QEnterEvent* event) {
+    TrackPointer(true);
+    QAbstractButton::enterEvent(event);
+}
+
+void CMyBitmapButton::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        pressed_ = true;
+        update();
+    }
+    QAbstractButton::mousePressEvent(event);
+}
+
+void CMyBitmapButton::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        pressed_ = false;
+        update();
+    }
+    QAbstractButton::mouseReleaseEvent(event);
+}
+
+void CMyBitmapButton::leaveEvent(QEvent* event) {
+    ClearHover();
+    QAbstractButton::leaveEvent(event);
+}
+
+void CMyBitmapButton::focusOutEvent(QFocusEvent* event) {
+    ClearHover();
+    QAbstractButton::focusOutEvent(event);
+}
+
+void CMyBitmapButton::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        ClearHover();
+    }
+    QAbstractButton::changeEvent(event);
+}
