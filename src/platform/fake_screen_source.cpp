@@ -9,18 +9,24 @@ FakeScreenSource::FakeScreenSource() : FakeScreenSource(Options{}) {}
 FakeScreenSource::FakeScreenSource(Options options, Counter grabs)
     : options_(options), grabs_(std::move(grabs)) {}
 
+// Green steps by 67 (odd, so 256 neighbours all differ) to make neighbouring
+// grabs look clearly different after colour reduction; blue holds the high bits.
+constexpr int32_t kGreenStep = 67;
+constexpr int32_t kGreenStepInverse = 107; // 67 * 107 = 1 (mod 256)
+
 RgbQuad FakeScreenSource::PixelOf(int32_t grab, int32_t x, int32_t y) {
-    // Blue and green number the grab (up to 65535), red marks the position.
     const auto red = static_cast<uint8_t>((x * 7 + y * 13) & 0xFF);
-    return MakeQuad(red, static_cast<uint8_t>((grab >> 8) & 0xFF),
-                    static_cast<uint8_t>(grab & 0xFF));
+    const auto green = static_cast<uint8_t>((grab * kGreenStep) & 0xFF);
+    const auto blue = static_cast<uint8_t>((grab >> 8) & 0xFF);
+    return MakeQuad(red, green, blue);
 }
 
 int32_t FakeScreenSource::GrabNumberOf(const CxImage& frame, const CaptureRect& rect, int32_t x,
                                        int32_t y) {
-    const int64_t row = int64_t(frame.Height()) - 1 - (y - rect.top);
-    const RgbQuad c = frame.ColorAtRaw(x - rect.left, row);
-    return (int32_t(c.rgbGreen) << 8) | c.rgbBlue;
+    const int64_t row = int64_t(frame.Height()) - 1 - (int64_t(y) - rect.top);
+    const RgbQuad c = frame.ColorAtRaw(int64_t(x) - rect.left, row);
+    const int32_t low = (int32_t(c.rgbGreen) * kGreenStepInverse) & 0xFF;
+    return (int32_t(c.rgbBlue) << 8) | low;
 }
 
 bool FakeScreenSource::Grab(const CaptureRect& rect, CxImage& out) {

@@ -1,0 +1,283 @@
+#include "cli/record_command.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <optional>
+
+#include "engine/gif_maker.h"
+#include "platform/xcb_screen_source.h"
+
+const char* const kRecordUsage =
+    "  record --rect X,Y,W,H --seconds S [--fps N] [--scale PERCENT]\n"
+    "         [--quality high|medium] OUTPUT.gif\n"
+    "      Record the screen rectangle at X,Y of W x H pixels for S seconds\n"
+    "      (needs an X display) and build a looping GIF from it.\n"
+    "      Defaults: 20 fps, 100 %, high quality.\n";
+
+namespace {
+
+struct RecordOptions {
+    CaptureRect rect;
+    double seconds = 0;
+    int fps = 20;
+    int scalePercent = 100;
+    bool highQuality = true;
+    QString output;
+};
+
+void PrintError(const QString& text) {
+    std::fprintf(stderr, "frameloop-cli: %s\n", text.toLocal8Bit().constData());
+}
+
+std::optional<int> ParseInt(const QString& text) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+// X,Y,W,H with a non-empty size that the X protocol can carry.
+std::optional<CaptureRect> ParseRect(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return std::nullopt;
+    const auto x = ParseInt(parts[0]), y = ParseInt(parts[1]);
+    const auto w = ParseInt(parts[2]), h = ParseInt(parts[3]);
+    if (!x || !y || !w || !h || *w < 1 || *h < 1 || *w > 32767 || *h > 32767)
+        return std::nullopt;
+    const int64_t right = int64_t(*x) + *w, bottom = int64_t(*y) + *h;
+    if (right > std::numeric_limits<int32_t>::max() || bottom > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return CaptureRect{*x, *y, int32_t(right), int32_t(bottom)};
+}
+
+// Returns 0 when the arguments are usable, else the exit status.
+int ParseArguments(const QStringList& args, RecordOptions& options) {
+    QStringList positional;
+    bool haveRect = false;
+    bool haveSeconds = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const bool takesValue = arg == QLatin1String("--rect") ||
+                                arg == QLatin1String("--seconds") ||
+                                arg == QLatin1String("--fps") || arg == QLatin1String("--scale") ||
+                                arg == QLatin1String("--quality");
+        if (!takesValue) {
+            if (arg.startsWith(QLatin1String("--")) && arg.size() > 2) {
+                PrintError(QStringLiteral("unknown option '%1'").arg(arg));
+                return 2;
+            }
+            positional << arg;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            PrintError(QStringLiteral("%1 needs a value").arg(arg));
+            return 2;
+        }
+        const QString value = args[++i];
+        if (arg == QLatin1String("--rect")) {
+            const auto rect = ParseRect(value);
+            if (!rect) {
+                PrintError(QStringLiteral("bad --rect '%1': expected X,Y,W,H with W and H "
+                                          "from 1 to 32767")
+                               .arg(value));
+                return 2;
+            }
+            options.rect = *rect;
+            haveRect = true;
+        } else if (arg == QLatin1String("--seconds")) {
+            bool ok = false;
+            const double seconds = value.toDouble(&ok);
+            if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > 86400) {
+                PrintError(QStringLiteral("bad --seconds '%1': expected more than 0, at most "
+                                          "86400")
+                               .arg(value));
+                return 2;
+            }
+            options.seconds = seconds;
+            haveSeconds = true;
+        } else if (arg == QLatin1String("--fps")) {
+            const auto fps = ParseInt(value);
+            if (!fps || *fps < 1 || *fps > 100) {
+                PrintError(QStringLiteral("bad --fps '%1': expected 1 to 100").arg(value));
+                return 2;
+            }
+            options.fps = *fps;
+        } else if (arg == QLatin1String("--scale")) {
+            const auto scale = ParseInt(value);
+            if (!scale || *scale < 1 || *scale > 100) {
+                PrintError(QStringLiteral("bad --scale '%1': expected 1 to 100").arg(value));
+                return 2;
+            }
+            options.scalePercent = *scale;
+        } else {
+            if (value != QLatin1String("high") && value != QLatin1String("medium")) {
+                PrintError(
+                    QStringLiteral("bad --quality '%1': expected high or medium").arg(value));
+                return 2;
+            }
+            options.highQuality = value == QLatin1String("high");
+        }
+    }
+    if (!haveRect || !haveSeconds || positional.size() != 1) {
+        PrintError(QStringLiteral("record needs --rect, --seconds and one output file"));
+        return 2;
+    }
+    options.output = positional.front();
+    return 0;
+}
+
+// Plays the controller's part: starts the recording, stops it when the time
+// is up, asks for the GIF when the worker reports the stop, and ends the
+// event loop when the GIF is done.
+class RecordSession : public QObject {
+public:
+    RecordSession(CGifMaker& maker, const RecordOptions& options, QString buildPath)
+        : maker_(maker), options_(options), buildPath_(std::move(buildPath)) {}
+
+    void Start() {
+        const CaptureRect& r = options_.rect;
+        maker_.SetCaptureRect(r.left, r.top, r.right, r.bottom);
+        maker_.PostToWorker(WM_CAPTURE_START, 0, 1000 / options_.fps);
+        stopTimer_.setSingleShot(true);
+        stopTimer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&stopTimer_, &QTimer::timeout, this, [this] {
+            stopRequested_ = true;
+            maker_.PostToWorker(WM_CAPTURE_STOP);
+        });
+        stopTimer_.start(int(std::llround(options_.seconds * 1000.0)));
+    }
+
+    int32_t FramesRecorded() const { return framesRecorded_; }
+    bool StoppedEarly() const { return stoppedEarly_; }
+    bool Done() const { return done_; }
+    uint64_t PreparedFrames() const { return preparedFrames_; }
+    int64_t GifSize() const { return gifSize_; }
+
+protected:
+    bool event(QEvent* e) override {
+        const EngineMessage* m = AsEngineMessage(e);
+        if (!m)
+            return QObject::event(e);
+        switch (m->Message()) {
+        case WM_FRAME_CAPTURED:
+            framesRecorded_ = int32_t(m->LParam());
+            break;
+        case WM_CAPTURE_STOPPED:
+            OnStopped();
+            break;
+        case WM_GIF_DONE:
+            done_ = true;
+            preparedFrames_ = m->WParam();
+            gifSize_ = m->LParam();
+            QCoreApplication::exit(0);
+            break;
+        default:
+            break;
+        }
+        return true;
+    }
+
+private:
+    void OnStopped() {
+        if (building_)
+            return;
+        building_ = true;
+        // The worker stops by itself when the recording reaches its memory budget.
+        stoppedEarly_ = !stopRequested_;
+        stopTimer_.stop();
+        std::printf("%d frames recorded\n", framesRecorded_);
+        std::fflush(stdout);
+        maker_.SetGifParams(options_.fps, float(options_.scalePercent) / 100.0f,
+                            QFile::encodeName(buildPath_).toStdString());
+        maker_.PostToWorker(WM_MAKE_GIF, 0, options_.highQuality ? 1 : 0);
+    }
+
+    CGifMaker& maker_;
+    const RecordOptions& options_;
+    QString buildPath_;
+    QTimer stopTimer_;
+    bool stopRequested_ = false;
+    bool stoppedEarly_ = false;
+    bool building_ = false;
+    bool done_ = false;
+    int32_t framesRecorded_ = 0;
+    uint64_t preparedFrames_ = 0;
+    int64_t gifSize_ = 0;
+};
+
+int Record(const RecordOptions& options) {
+    if (!XcbScreenSource::CanConnect()) {
+        PrintError(QStringLiteral("cannot open the X display"));
+        return 1;
+    }
+    // Built next to the output and renamed at the end, so a failed build never
+    // destroys an existing file of that name.
+    const QString partial = options.output + QStringLiteral(".part");
+    if (QFile probe(partial); !probe.open(QIODevice::WriteOnly)) {
+        PrintError(
+            QStringLiteral("cannot write '%1': %2").arg(options.output, probe.errorString()));
+        return 1;
+    }
+    QFile::remove(partial);
+
+    CGifMaker maker;
+    RecordSession session(maker, options, partial);
+    maker.SetNotifyWindow(&session);
+    if (!maker.StartWorker()) {
+        PrintError(QStringLiteral("cannot start the capture thread"));
+        return 1;
+    }
+    session.Start();
+    QCoreApplication::exec();
+    maker.StopWorker();
+
+    if (session.StoppedEarly())
+        PrintError(QStringLiteral("the recording reached its memory limit and stopped early "
+                                  "(FRAMELOOP_MAX_MEMORY_MB sets the limit)"));
+    if (!session.Done() || session.PreparedFrames() == 0) {
+        QFile::remove(partial);
+        PrintError(QStringLiteral("no frames were recorded"));
+        return 1;
+    }
+    const QFileInfo written(partial);
+    if (!written.exists() || written.size() == 0 ||
+        std::rename(QFile::encodeName(partial).constData(),
+                    QFile::encodeName(options.output).constData()) != 0) {
+        QFile::remove(partial);
+        PrintError(QStringLiteral("cannot write '%1'").arg(options.output));
+        return 1;
+    }
+    std::printf("%llu frames, %d*%d, %.2f KB\n",
+                static_cast<unsigned long long>(session.PreparedFrames()),
+                GifWidthOf(session.GifSize()), GifHeightOf(session.GifSize()),
+                double(QFileInfo(options.output).size()) / 1024.0);
+    return 0;
+}
+
+} // namespace
+
+int RunRecord(const QStringList& args) {
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::printf("Usage: frameloop-cli\n%s", kRecordUsage);
+        return 0;
+    }
+    RecordOptions options;
+    if (const int status = ParseArguments(args, options); status != 0) {
+        std::fprintf(stderr, "Usage: frameloop-cli\n%s", kRecordUsage);
+        return status;
+    }
+    if (QCoreApplication::instance())
+        return Record(options);
+    static int argc = 1;
+    static char name[] = "frameloop-cli";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    return Record(options);
+}
