@@ -1,0 +1,39 @@
+#pragma once
+// Sets or clears environment variables for one test and restores them after.
+#include <QByteArray>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+class EnvGuard {
+public:
+    EnvGuard() = default;
+    EnvGuard(const EnvGuard&) = delete;
+    EnvGuard& operator=(const EnvGuard&) = delete;
+    ~EnvGuard() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second)
+                qputenv(it->first.constData(), *it->second);
+            else
+                qunsetenv(it->first.constData());
+        }
+    }
+    void Set(const char* name, const QByteArray& value) {
+        Save(name);
+        qputenv(name, value);
+    }
+    void Unset(const char* name) {
+        Save(name);
+        qunsetenv(name);
+    }
+
+private:
+    void Save(const char* name) {
+        std::optional<QByteArray> old;
+        if (qEnvironmentVariableIsSet(name))
+            old = qgetenv(name);
+        saved_.emplace_back(QByteArray(name), std::move(old));
+    }
+    std::vector<std::pair<QByteArray, std::optional<QByteArray>>> saved_;
+};
