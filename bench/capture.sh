@@ -45,7 +45,7 @@ display -geometry +0+0 "$noise" &
 display_pid=$!
 sleep 2
 
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load average $(cut -d" " -f1-3 /proc/loadavg)"
 for size in 640x480 1920x1080; do
     "$bench" grab "$size" shm 200
     "$bench" grab "$size" plain 100
