@@ -1,0 +1,317 @@
+#include "capture_ui/capture_bar_dlg.h"
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+
+#include <array>
+#include <utility>
+
+#include "app/capture_app.h"
+#include "app/gif_maker_engine.h"
+#include "capture_ui/about_dlg.h"
+#include "capture_ui/frame_painting.h"
+#include "capture_ui/help_page.h"
+#include "capture_ui/more_menu.h"
+#include "capture_ui/toolbar_pictures.h"
+#include "preview/preview_dlg.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("Frameloop");
+
+struct ButtonSpec {
+    int id;
+    const char* text; // the template's text until the pictures replace it
+    toolbar_pictures::Button picture;
+};
+
+// In the order of the top bar's fields.
+constexpr std::array kButtons{
+    ButtonSpec{CCaptureBarDlg::IDC_CLOSE, "C", toolbar_pictures::Button::Close},
+    ButtonSpec{CCaptureBarDlg::IDC_MINIMIZE, "M", toolbar_pictures::Button::Minimise},
+    ButtonSpec{CCaptureBarDlg::IDC_INERT, "A", toolbar_pictures::Button::Inert},
+    ButtonSpec{CCaptureBarDlg::IDC_CAPTURE, "Capture", toolbar_pictures::Button::Capture},
+    ButtonSpec{CCaptureBarDlg::IDC_SUBTITLE, "Subtitle", toolbar_pictures::Button::Subtitle},
+    ButtonSpec{CCaptureBarDlg::IDC_GIF, "GIF", toolbar_pictures::Button::Gif},
+    ButtonSpec{CCaptureBarDlg::IDC_MORE, "More", toolbar_pictures::Button::More},
+};
+
+const char* const kControlIdProperty = "controlId";
+
+QString ChooseGifToOpen(QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(),
+                                        QStringLiteral("Animated Gif File(*.gif)"));
+}
+
+} // namespace
+
+CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app)
+    : CCaptureBarDlg(app, [] {
+          auto engine = std::make_unique<GifMakerEngine>();
+          CGifMaker* maker = &engine->Maker();
+          return std::pair<std::unique_ptr<CaptureEngine>, CGifMaker*>(std::move(engine), maker);
+      }()) {}
+
+CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app, std::unique_ptr<CaptureEngine> engine)
+    : CCaptureBarDlg(
+          app, std::pair<std::unique_ptr<CaptureEngine>, CGifMaker*>(std::move(engine), nullptr)) {}
+
+CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app,
+                               std::pair<std::unique_ptr<CaptureEngine>, CGifMaker*> engine)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), app_(app), maker_(engine.second),
+      controller_(std::make_unique<CaptureController>(app, std::move(engine.first), *this)),
+      openPathChooser_(ChooseGifToOpen) {
+    setWindowTitle(kTitle);
+    setAcceptDrops(true);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    preview_ = new CPreviewDlg(this);
+    preview_->SetOwnerQuery([this] {
+        const CaptureRect& capture = controller_->GetCaptureRect();
+        return PreviewOwnerInfo{frameGeometry(), capture.Height(), controller_->GifPath()};
+    });
+    CreateButtons();
+    resize(kInitialWidth, kBarHeight);
+}
+
+CCaptureBarDlg::~CCaptureBarDlg() = default;
+
+void CCaptureBarDlg::CreateButtons() {
+    for (const ButtonSpec& spec : kButtons) {
+        auto* button = new QPushButton(QString::fromLatin1(spec.text), this);
+        button->setProperty(kControlIdProperty, spec.id);
+        button->setFocusPolicy(Qt::NoFocus);
+        connect(button, &QPushButton::clicked, this, [this, id = spec.id] {
+            switch (id) {
+            case IDC_CLOSE:
+                close();
+                break;
+            case IDC_MINIMIZE:
+                OnMinimize();
+                break;
+            case IDC_CAPTURE:
+                controller_->OnCapture();
+                break;
+            case IDC_GIF:
+                controller_->OnMakeGif();
+                break;
+            case IDC_SUBTITLE:
+                controller_->OnSubtitle();
+                break;
+            case IDC_MORE:
+                OnMore();
+                break;
+            default:
+                break; // the inert box
+            }
+        });
+    }
+    LayoutButtons();
+}
+
+QPushButton* CCaptureBarDlg::Button(int controlId) const {
+    for (QPushButton* button : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+        if (button->property(kControlIdProperty).toInt() == controlId)
+            return button;
+    }
+    return nullptr;
+}
+
+void CCaptureBarDlg::LayoutButtons() {
+    for (const ButtonSpec& spec : kButtons) {
+        if (QPushButton* button = Button(spec.id))
+            button->setGeometry(toolbar_pictures::ButtonRect(spec.picture, width()));
+    }
+}
+
+void CCaptureBarDlg::SetOpenPathChooser(std::function<QString(QWidget*)> chooser) {
+    openPathChooser_ = std::move(chooser);
+}
+
+void CCaptureBarDlg::Initialise() {
+    // Centred on the screen, the capture rectangle hanging below the bar.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.left() + (area.width() - width()) / 2,
+             area.top() + (area.height() - height()) / 2);
+    }
+    CaptureRect capture = controller_->GetCaptureRect();
+    capture.bottom = capture.top + kInitialCaptureHeight;
+    controller_->SetCaptureRect(capture);
+    FollowBar();
+    controller_->Initialise(this);
+    SetStaysOnTop(app_.Settings().alwaysOnTop);
+}
+
+void CCaptureBarDlg::FollowBar() {
+    const QRect bar = geometry();
+    const int height = controller_->GetCaptureRect().Height();
+    controller_->SetCaptureRect({bar.left() + kStripWidth, bar.top() + bar.height(),
+                                 bar.left() + bar.width() - kStripWidth,
+                                 bar.top() + bar.height() + height});
+}
+
+void CCaptureBarDlg::SetStaysOnTop(bool onTop) {
+    const bool wasVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    // Changing the flags hides a shown window.
+    if (wasVisible)
+        show();
+}
+
+// --- Commands ---------------------------------------------------------------------
+
+void CCaptureBarDlg::OnMinimize() {
+    showMinimized();
+}
+
+void CCaptureBarDlg::OnMore() {
+    const QPushButton* more = Button(IDC_MORE);
+    const QPoint at = more->mapToGlobal(more->rect().bottomLeft());
+    RunMoreCommand(more_menu::ExecMoreMenu(at, app_.Settings()));
+}
+
+void CCaptureBarDlg::RunMoreCommand(int command) {
+    AppSettings& settings = app_.Settings();
+    if (more_menu::ApplySettingCommand(command, settings))
+        return;
+    switch (command) {
+    case more_menu::ID_ON_THE_TOP:
+        settings.alwaysOnTop = !settings.alwaysOnTop;
+        SetStaysOnTop(settings.alwaysOnTop);
+        return;
+    case more_menu::ID_MODIFY_GIF:
+        if (controller_->CanOpenForEditing()) {
+            const QString path = openPathChooser_(this);
+            if (!path.isEmpty())
+                controller_->OpenForEditing(path);
+        }
+        return;
+    case more_menu::ID_WHY_BLANK:
+        help_page::OpenBlankGifHelp();
+        return;
+    case more_menu::ID_ABOUT: {
+        CAboutDlg about(this);
+        about.exec();
+        return;
+    }
+    default:
+        return; // dismissed
+    }
+}
+
+// --- CaptureView -------------------------------------------------------------------
+
+void CCaptureBarDlg::SetCaptureButtonOn(bool on) {
+    if (QPushButton* capture = Button(IDC_CAPTURE))
+        capture->setText(on ? QStringLiteral("Stop") : QStringLiteral("Capture"));
+}
+
+void CCaptureBarDlg::RepaintFrame() {
+    update();
+}
+
+void CCaptureBarDlg::RepaintStatus() {
+    update();
+}
+
+void CCaptureBarDlg::SetProgressPercent(int percent) {
+    percent_ = percent;
+    RepaintStatus();
+}
+
+void CCaptureBarDlg::ShowGif(const QString& path, int frames, int width, int height, float sizeKB) {
+    preview_->Explorer().Navigate(path);
+    preview_->ShowGifInfo(frames, width, height, sizeKB);
+}
+
+void CCaptureBarDlg::ShowMessage(const QString& text) {
+    QMessageBox::information(this, kTitle, text, QMessageBox::Ok);
+}
+
+void CCaptureBarDlg::RunEditor(int32_t /*frameCount*/) {
+    // TODO(editor): run CAddTextDlg modally on Maker()'s frames with frameCount.
+}
+
+std::optional<int32_t> CCaptureBarDlg::ImportGif(const QString& /*path*/) {
+    // TODO(import): ImportGif of the files layer under the progress window.
+    return std::nullopt;
+}
+
+// --- Events -------------------------------------------------------------------------
+
+bool CCaptureBarDlg::event(QEvent* event) {
+    if (controller_->HandleEngineMessage(event))
+        return true;
+    return QWidget::event(event);
+}
+
+void CCaptureBarDlg::closeEvent(QCloseEvent* event) {
+    if (!controller_->RequestClose()) {
+        event->ignore();
+        return;
+    }
+    preview_->close();
+    event->accept();
+}
+
+void CCaptureBarDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        close();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return; // Enter does nothing
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void CCaptureBarDlg::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    FollowBar();
+}
+
+void CCaptureBarDlg::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutButtons();
+    FollowBar();
+}
+
+void CCaptureBarDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CCaptureBarDlg::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    QStringList paths;
+    for (const QUrl& url : urls)
+        paths << url.toLocalFile(); // empty for anything but a local file
+    event->acceptProposedAction();
+    if (paths.size() == 1 && paths.front().isEmpty())
+        return;
+    controller_->OnFilesDropped(paths);
+}
+
+void CCaptureBarDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const AppSettings& s = app_.Settings();
+    const frame_painting::FrameStatus status{controller_->State(),
+                                             controller_->BlinkOn(),
+                                             controller_->FrameCount(),
+                                             s.captureRate,
+                                             percent_,
+                                             controller_->GetCaptureRect()};
+    frame_painting::PaintTopBar(painter, size(), status, kTitle);
+}
