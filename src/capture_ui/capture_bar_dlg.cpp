@@ -29,7 +29,7 @@ namespace {
 
 const QString kTitle = QStringLiteral("Frameloop");
 
-struct ButtonSpec {
+struct ButtonEntry {
     int id;
     const char* text; // the template's text until the pictures replace it
     toolbar_pictures::Button picture;
@@ -37,13 +37,13 @@ struct ButtonSpec {
 
 // In the order of the top bar's fields.
 constexpr std::array kButtons{
-    ButtonSpec{CCaptureBarDlg::IDC_CLOSE, "C", toolbar_pictures::Button::Close},
-    ButtonSpec{CCaptureBarDlg::IDC_MINIMIZE, "M", toolbar_pictures::Button::Minimise},
-    ButtonSpec{CCaptureBarDlg::IDC_INERT, "A", toolbar_pictures::Button::Inert},
-    ButtonSpec{CCaptureBarDlg::IDC_CAPTURE, "Capture", toolbar_pictures::Button::Capture},
-    ButtonSpec{CCaptureBarDlg::IDC_SUBTITLE, "Subtitle", toolbar_pictures::Button::Subtitle},
-    ButtonSpec{CCaptureBarDlg::IDC_GIF, "GIF", toolbar_pictures::Button::Gif},
-    ButtonSpec{CCaptureBarDlg::IDC_MORE, "More", toolbar_pictures::Button::More},
+    ButtonEntry{CCaptureBarDlg::IDC_CLOSE, "C", toolbar_pictures::Button::Close},
+    ButtonEntry{CCaptureBarDlg::IDC_MINIMIZE, "M", toolbar_pictures::Button::Minimise},
+    ButtonEntry{CCaptureBarDlg::IDC_INERT, "A", toolbar_pictures::Button::Inert},
+    ButtonEntry{CCaptureBarDlg::IDC_CAPTURE, "Capture", toolbar_pictures::Button::Capture},
+    ButtonEntry{CCaptureBarDlg::IDC_SUBTITLE, "Subtitle", toolbar_pictures::Button::Subtitle},
+    ButtonEntry{CCaptureBarDlg::IDC_GIF, "GIF", toolbar_pictures::Button::Gif},
+    ButtonEntry{CCaptureBarDlg::IDC_MORE, "More", toolbar_pictures::Button::More},
 };
 
 const char* const kControlIdProperty = "controlId";
@@ -86,11 +86,11 @@ CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app,
 CCaptureBarDlg::~CCaptureBarDlg() = default;
 
 void CCaptureBarDlg::CreateButtons() {
-    for (const ButtonSpec& spec : kButtons) {
-        auto* button = new QPushButton(QString::fromLatin1(spec.text), this);
-        button->setProperty(kControlIdProperty, spec.id);
+    for (const ButtonEntry& entry : kButtons) {
+        auto* button = new QPushButton(QString::fromLatin1(entry.text), this);
+        button->setProperty(kControlIdProperty, entry.id);
         button->setFocusPolicy(Qt::NoFocus);
-        connect(button, &QPushButton::clicked, this, [this, id = spec.id] {
+        connect(button, &QPushButton::clicked, this, [this, id = entry.id] {
             switch (id) {
             case IDC_CLOSE:
                 close();
@@ -127,9 +127,9 @@ QPushButton* CCaptureBarDlg::Button(int controlId) const {
 }
 
 void CCaptureBarDlg::LayoutButtons() {
-    for (const ButtonSpec& spec : kButtons) {
-        if (QPushButton* button = Button(spec.id))
-            button->setGeometry(toolbar_pictures::ButtonRect(spec.picture, width()));
+    for (const ButtonEntry& entry : kButtons) {
+        if (QPushButton* button = Button(entry.id))
+            button->setGeometry(toolbar_pictures::ButtonRect(entry.picture, width()));
     }
 }
 

@@ -179,7 +179,7 @@ TEST_F(CaptureBarTest, DropWhileRecordingIsIgnored) {
     EXPECT_EQ(State(), CaptureState::Capturing);
 }
 
-TEST_F(CaptureBarTest, MoreCommandsChangeSettingsAndRespectTheState) {
+TEST_F(CaptureBarTest, MoreCommandsChangeSettingsAndHonourTheState) {
     bar_->RunMoreCommand(more_menu::ID_CAPTURE_5);
     bar_->RunMoreCommand(more_menu::ID_SCALE_40);
     EXPECT_EQ(app_.Settings().captureRate, 5);
