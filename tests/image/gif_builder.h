@@ -30,7 +30,7 @@ inline uint8_t TableBits(std::size_t size) {
     return bits;
 }
 
-struct ImageSpec {
+struct ImagePlan {
     uint16_t left = 0, top = 0, width = 0, height = 0;
     std::vector<uint8_t> pixels; // width x height indices, top row first
     std::vector<Rgb> localTable; // empty: none
@@ -52,7 +52,7 @@ public:
             bytes.push_back(uint8_t(0x80 | TableBits(globalTable.size())));
         }
         bytes.push_back(0); // background
-        bytes.push_back(0); // aspect
+        bytes.push_back(0); // pixel ratio
         WriteTable(globalTable);
         return *this;
     }
@@ -90,7 +90,7 @@ public:
         return *this;
     }
 
-    GifBuilder& Image(const ImageSpec& s) {
+    GifBuilder& Image(const ImagePlan& s) {
         bytes.push_back(0x2C);
         Le16(s.left);
         Le16(s.top);
@@ -176,7 +176,7 @@ public:
     std::vector<uint8_t> bytes;
 
 private:
-    static std::vector<uint8_t> InFileOrder(const ImageSpec& s) {
+    static std::vector<uint8_t> InFileOrder(const ImagePlan& s) {
         if (!s.interlaced)
             return s.pixels;
         std::vector<uint8_t> out;
