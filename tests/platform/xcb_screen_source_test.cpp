@@ -11,6 +11,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -46,6 +47,11 @@ void PutPixel(const XPixelFormat& f, uint8_t* p, uint8_t r, uint8_t g, uint8_t b
         const uint32_t shift = f.msbFirst ? 8 * (bytes - 1 - i) : 8 * i;
         p[i] = uint8_t(value >> shift);
     }
+}
+
+// Shown in test names instead of the record's bytes.
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
 class ConvertXRowsTest : public ::testing::TestWithParam<FormatCase> {};
@@ -212,6 +218,10 @@ struct OffScreenCase {
     CaptureRect rect;
     QPoint picture; // where display shows its picture
 };
+
+void PrintTo(const OffScreenCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class XcbOffScreenTest : public XcbScreenSourceTest,
                          public ::testing::WithParamInterface<OffScreenCase> {};
