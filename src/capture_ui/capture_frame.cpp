@@ -65,6 +65,16 @@ void CCaptureFrame::OnLayoutFrame(int newHeight) {
     Apply(model_.Layout(newHeight));
 }
 
+void CCaptureFrame::FollowBar() {
+    const QRect bar = bar_.geometry();
+    const CaptureRect& known = model_.Bar();
+    if (bar.left() == known.left && bar.top() == known.top && bar.width() == known.Width() &&
+        bar.height() == known.Height()) {
+        return;
+    }
+    PlaceBar(bar);
+}
+
 void CCaptureFrame::Apply(const frame_geometry::Placement& placement) {
     const QRect bar = ToQRect(model_.Bar());
     if (bar_.geometry() != bar) {

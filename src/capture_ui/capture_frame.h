@@ -19,6 +19,10 @@ class CRightDialog;
 class CBottomDialog;
 class QWidget;
 
+// Lays the frame out again; posted once at start-up so the edge windows are
+// placed after the top bar is up. The event's number is the message's.
+inline constexpr int WM_LAYOUT_FRAME = 1125;
+
 Qt::CursorShape CursorShapeFor(frame_geometry::GripCursor cursor);
 
 class CCaptureFrame : public QObject {
@@ -35,6 +39,9 @@ public:
     void PlaceBar(const QRect& barRect);
     // Lays the edge windows out; a positive height becomes the capture height.
     void OnLayoutFrame(int newHeight);
+    // The top bar was moved or resized from outside the frame's rules (by the
+    // program or the window manager): the rest of the frame follows.
+    void FollowBar();
 
     // The top bar's mouse events (client and screen positions).
     void BarPressed(QPoint client);

@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-CMyBitmapButton::CMyBitmapButton(QWidget* parent) : QAbstractButton(parent) {
+CMyBitmapButton::CMyBitmapButton(QWidget* parent) : QPushButton(parent) {
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
 }
@@ -80,12 +80,12 @@ void CMyBitmapButton::ClearHover() {
 
 void CMyBitmapButton::mouseMoveEvent(QMouseEvent* event) {
     TrackPointer(rect().contains(event->position().toPoint()));
-    QAbstractButton::mouseMoveEvent(event);
+    QPushButton::mouseMoveEvent(event);
 }
 
 void CMyBitmapButton::enterEvent(QEnterEvent* event) {
     TrackPointer(true);
-    QAbstractButton::enterEvent(event);
+    QPushButton::enterEvent(event);
 }
 
 void CMyBitmapButton::mousePressEvent(QMouseEvent* event) {
@@ -93,7 +93,7 @@ void CMyBitmapButton::mousePressEvent(QMouseEvent* event) {
         pressed_ = true;
         update();
     }
-    QAbstractButton::mousePressEvent(event);
+    QPushButton::mousePressEvent(event);
 }
 
 void CMyBitmapButton::mouseReleaseEvent(QMouseEvent* event) {
@@ -101,22 +101,22 @@ void CMyBitmapButton::mouseReleaseEvent(QMouseEvent* event) {
         pressed_ = false;
         update();
     }
-    QAbstractButton::mouseReleaseEvent(event);
+    QPushButton::mouseReleaseEvent(event);
 }
 
 void CMyBitmapButton::leaveEvent(QEvent* event) {
     ClearHover();
-    QAbstractButton::leaveEvent(event);
+    QPushButton::leaveEvent(event);
 }
 
 void CMyBitmapButton::focusOutEvent(QFocusEvent* event) {
     ClearHover();
-    QAbstractButton::focusOutEvent(event);
+    QPushButton::focusOutEvent(event);
 }
 
 void CMyBitmapButton::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
         ClearHover();
     }
-    QAbstractButton::changeEvent(event);
+    QPushButton::changeEvent(event);
 }

@@ -1,13 +1,13 @@
 #pragma once
-// A push button that shows one of up to six pictures instead of a text: the
-// picture follows the button's on flag, whether the mouse hovers over it and
-// whether the left button went down on it.
-#include <QAbstractButton>
+// A push button that shows one of up to six pictures instead of a text (the
+// text stays for accessibility and tests): the picture follows the button's on flag, whether the
+// mouse hovers over it and whether the left button went down on it.
 #include <QPixmap>
+#include <QPushButton>
 
 #include <array>
 
-class CMyBitmapButton : public QAbstractButton {
+class CMyBitmapButton : public QPushButton {
     Q_OBJECT
 public:
     // The picture slots, in the order they are loaded.
