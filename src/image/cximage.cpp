@@ -1,6 +1,7 @@
 #include "image/cximage.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -31,6 +32,32 @@ uint32_t ColorsForDepth(uint32_t bpp) {
     default:
         return 0;
     }
+}
+
+// Pixel data may not exceed 2^31 bits (268435456 bytes). Every product is taken
+// in 64 bits and the pixel count is bounded before the depth multiplies it: in
+// 32 bits 65536 x 65536 wraps to 0, and even in 64 bits width x height x 24 can
+// wrap back under the limit. The padded rows count too, because a tall image one
+// pixel wide needs four bytes a row whatever its bit count says.
+bool WithinMemoryLimit(uint32_t width, uint32_t height, uint32_t bpp) {
+    constexpr uint32_t kMaxSide = uint32_t(std::numeric_limits<int32_t>::max());
+    if (width > kMaxSide || height > kMaxSide)
+        return false; // the header keeps both as signed 32-bit values
+    const uint64_t pixels = uint64_t(width) * height;
+    if (pixels > kMaxPixelBits)
+        return false;
+    const uint64_t bits = pixels * bpp;
+    if ((bits & ~uint64_t(7)) > kMaxPixelBits)
+        return false;
+    const uint64_t stride = (uint64_t(width) * bpp + 31) / 32 * 4;
+    return stride * height <= kMaxPixelBits / 8;
+}
+
+// Dots per inch to the header's pixels per metre (96 -> 3780).
+int32_t DpiToPelsPerMeter(int32_t dpi) {
+    const double ppm = std::floor(dpi * 39.37007874015748 + 0.5);
+    return int32_t(std::clamp(ppm, double(std::numeric_limits<int32_t>::min()),
+                              double(std::numeric_limits<int32_t>::max())));
 }
 
 std::unique_ptr<uint8_t[]> AllocateBytes(std::size_t n) {
@@ -118,12 +145,7 @@ uint8_t* CxImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t
         return nullptr;
     }
     bpp = NormaliseDepth(bpp);
-    // Computed in 64 bits: a 32-bit width x height can wrap to a small number and
-    // slip past the limit.
-    const uint64_t bits = uint64_t(width) * height * bpp;
-    if ((bits & ~uint64_t(7)) > kMaxPixelBits ||
-        width > uint32_t(std::numeric_limits<int32_t>::max()) ||
-        height > uint32_t(std::numeric_limits<int32_t>::max())) {
+    if (!WithinMemoryLimit(width, height, bpp)) {
         SetLastError("CXIMAGE_MAX_MEMORY exceeded");
         return nullptr;
     }
@@ -135,8 +157,8 @@ uint8_t* CxImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t
     head_.biClrUsed = ColorsForDepth(bpp);
     const uint32_t stride = StrideFor(width, bpp);
     head_.biSizeImage = stride * height;
-    head_.biXPelsPerMeter = int32_t(info_.xDPI * 39.37007874015748 + 0.5);
-    head_.biYPelsPerMeter = int32_t(info_.yDPI * 39.37007874015748 + 0.5);
+    head_.biXPelsPerMeter = DpiToPelsPerMeter(info_.xDPI);
+    head_.biYPelsPerMeter = DpiToPelsPerMeter(info_.yDPI);
     info_.dwEffWidth = stride;
     info_.dwType = imageType;
 
@@ -170,10 +192,16 @@ bool CxImage::Release() {
     ownedDib_.reset();
     dib_ = nullptr;
     info_.pImage = nullptr;
+    info_.dwEffWidth = 0;
+    // An empty image reads as 0 x 0, so a caller that forgets IsValid loops over
+    // nothing instead of walking stale dimensions.
+    head_ = BitmapInfoHeader{};
     return true;
 }
 
 bool CxImage::TakeOver(CxImage& other, bool takeFrames) {
+    if (&other == this)
+        return !IsView();
     if (!Release())
         return false;
     head_ = other.head_;
@@ -194,6 +222,8 @@ bool CxImage::TakeOver(CxImage& other, bool takeFrames) {
 }
 
 void CxImage::ShareView(const CxImage& src) {
+    if (&src == this)
+        return;
     Release();
     head_ = src.head_;
     info_ = src.info_;
