@@ -4,9 +4,12 @@
 // also checked on its own for the formats other servers use.
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <array>
 #include <bit>
@@ -188,6 +191,48 @@ TEST_F(XcbScreenSourceTest, GrabMatchesImportWithShmAndWithGetImage) {
     // Same bytes, row padding included.
     ASSERT_EQ(viaShm.DibSize(), viaGetImage.DibSize());
     EXPECT_EQ(std::memcmp(viaShm.DibBlock(), viaGetImage.DibBlock(), viaShm.DibSize()), 0);
+}
+
+// Shared memory segments this process created that still exist, with their
+// permission bits.
+std::vector<std::pair<int, int>> OurShmSegments() {
+    std::vector<std::pair<int, int>> segments;
+    QFile table(QStringLiteral("/proc/sysvipc/shm"));
+    if (!table.open(QIODevice::ReadOnly))
+        return segments;
+    table.readLine(); // column names
+    while (!table.atEnd()) {
+        const QList<QByteArray> f = table.readLine().simplified().split(' ');
+        if (f.size() > 4 && f[4].toInt() == int(getpid()))
+            segments.emplace_back(f[1].toInt(), f[2].toInt(nullptr, 8));
+    }
+    return segments;
+}
+
+TEST_F(XcbScreenSourceTest, ShmSegmentsArePrivateAndGoAwayWithTheSource) {
+    ASSERT_TRUE(QFile::exists(QStringLiteral("/proc/sysvipc/shm")));
+    ASSERT_TRUE(OurShmSegments().empty());
+    {
+        XcbScreenSource source(display_);
+        CxImage frame;
+        ASSERT_TRUE(source.Grab(CaptureRect{0, 0, 64, 48}, frame));
+        auto segments = OurShmSegments();
+        ASSERT_EQ(segments.size(), 1u);
+        EXPECT_EQ(segments[0].second & 0777, 0600);
+        // Same size: the segment is kept; new size: replaced, not added.
+        const int first = segments[0].first;
+        ASSERT_TRUE(source.Grab(CaptureRect{10, 10, 74, 58}, frame));
+        segments = OurShmSegments();
+        ASSERT_EQ(segments.size(), 1u);
+        EXPECT_EQ(segments[0].first, first);
+        ASSERT_TRUE(source.Grab(CaptureRect{0, 0, 100, 100}, frame));
+        EXPECT_EQ(OurShmSegments().size(), 1u);
+    }
+    // The server lets go when it handles the detach; ask it by a round trip.
+    XcbScreenSource other(display_, false);
+    CxImage frame;
+    other.Grab(CaptureRect{0, 0, 1, 1}, frame);
+    EXPECT_TRUE(QTest::qWaitFor([] { return OurShmSegments().empty(); }, 5000));
 }
 
 TEST_F(XcbScreenSourceTest, EnvironmentSwitchesShmOff) {
