@@ -1,5 +1,7 @@
 #include "gif/frame_preparation.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -7,6 +9,12 @@ namespace {
 
 // Progress of this stage stays below 60; the palette stage reports from there.
 constexpr double kStageEnd = 60.0;
+
+// Positions come from the editor unchecked; a shift past the int32 range
+// would still be off the frame, so it stops at the range's end.
+int32_t Shifted(int32_t v, int32_t d) {
+    return static_cast<int32_t>(std::clamp<int64_t>(int64_t(v) + d, INT32_MIN, INT32_MAX));
+}
 
 // Nine copies in the background colour, shifted by one pixel in every
 // direction, then the text on top: a one-pixel outline.
@@ -21,7 +29,7 @@ void DrawOutlined(CxImage& image, const SubtitleItem& s) {
     };
     for (int32_t dx = -1; dx <= 1; ++dx)
         for (int32_t dy = -1; dy <= 1; ++dy)
-            draw(s.x + dx, s.y + dy, t.boxColor);
+            draw(Shifted(s.x, dx), Shifted(s.y, dy), t.boxColor);
     draw(s.x, s.y, t.textColor);
 }
 

@@ -346,6 +346,32 @@ TEST_F(FramePreparationTest, AmpersandIsTextForStyledDrawingAndAMnemonicForPlain
     EXPECT_GE(underline, 5);
 }
 
+TEST_F(FramePreparationTest, ExtremePositionsAndSizesDrawOnlyWhatFallsInside) {
+    auto frame = Frame(100, 60, kGrey);
+    SubtitleList subtitles;
+    for (auto background :
+         {SubtitleBackground::None, SubtitleBackground::Rectangle, SubtitleBackground::Outline})
+        for (auto [x, y] : {std::pair{INT32_MAX, INT32_MAX},
+                            {INT32_MIN, INT32_MIN},
+                            {INT32_MAX, 30},
+                            {10, INT32_MIN},
+                            {10, INT32_MAX}})
+            subtitles.push_back(Subtitle("Far away", x, y, 1, 1, background));
+    BurnSubtitles(*frame, 1, subtitles);
+    EXPECT_TRUE(SamePixels(*frame, *Frame(100, 60, kGrey)));
+
+    // An absurd font height still draws, within the frame only: the middle
+    // of a full block glyph covers the whole frame.
+    subtitles.clear();
+    subtitles.push_back(Subtitle("\xE2\x96\x88", 0, 0, 1, 1, SubtitleBackground::Outline));
+    subtitles[0]->text.font.lfHeight = INT32_MIN;
+    const TextExtent e = Measure(subtitles[0]->text, TextPrefix::Mnemonic);
+    EXPECT_GT(e.height, 1000);
+    subtitles[0]->y = e.height / 2;
+    BurnSubtitles(*frame, 1, subtitles);
+    EXPECT_TRUE(SamePixels(*frame, *Frame(100, 60, kYellow)));
+}
+
 TEST_F(FramePreparationTest, WorkerThreadsPrepareTheSamePixelsAsTheGuiThread) {
     FrameList frames;
     for (int i = 0; i < 3; ++i)
