@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -332,6 +333,56 @@ TEST_F(GifMakerProtocol, LongOutputPathIsKeptWhole) {
     Post(WM_MAKE_GIF, 0);
     ASSERT_TRUE(recorder_.WaitFor(WM_GIF_DONE));
     EXPECT_TRUE(QImageReader(path, "gif").canRead());
+}
+
+TEST_F(GifMakerProtocol, SecondStartReplacesTheTimerInsteadOfAddingOne) {
+    StartEngine();
+    maker_->SetCaptureRect(0, 0, 8, 8);
+    Post(WM_CAPTURE_START, 1);
+    ASSERT_TRUE(recorder_.WaitFor(WM_FRAME_CAPTURED, 2));
+    // The first tick of a one-minute timer is a minute away: a timer left
+    // over from the first start would go on grabbing meanwhile.
+    Post(WM_CAPTURE_START, 60000);
+    Post(WM_CAPTURE_STOP);
+    ASSERT_TRUE(recorder_.WaitFor(WM_CAPTURE_STOPPED));
+    Post(WM_CAPTURE_START, 60000);
+    QTest::qWait(300);
+    EXPECT_EQ(maker_->FrameCount(), 0);
+    EXPECT_EQ(
+        recorder_.IndexOf(WM_FRAME_CAPTURED, std::size_t(recorder_.IndexOf(WM_CAPTURE_STOPPED))),
+        -1);
+}
+
+TEST_F(GifMakerProtocol, FailedWriteStillEndsWithNinetyFiveHundredAndDone) {
+    StartEngine();
+    maker_->SetCaptureRect(0, 0, 24, 16);
+    Record(2);
+    const QString path = dir_.filePath(QStringLiteral("no/such/folder/out.gif"));
+    maker_->SetGifParams(20, 1.0f, path.toStdString());
+    const std::size_t from = recorder_.messages.size();
+    Post(WM_MAKE_GIF, 1);
+    ASSERT_TRUE(recorder_.WaitFor(WM_GIF_DONE));
+    std::vector<int64_t> progress;
+    for (std::size_t i = from; i < recorder_.messages.size(); ++i) {
+        if (recorder_.messages[i].message == WM_GIF_PROGRESS)
+            progress.push_back(recorder_.messages[i].lParam);
+    }
+    ASSERT_GE(progress.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_NE(std::find(progress.begin(), progress.end(), 95), progress.end());
+    EXPECT_EQ(progress.back(), 100);
+    EXPECT_EQ(int32_t(recorder_.Last(WM_GIF_DONE)->wParam), maker_->FrameCount());
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+TEST_F(GifMakerProtocol, FrameRateBelowOneStillBuildsAGif) {
+    StartEngine();
+    maker_->SetCaptureRect(0, 0, 24, 16);
+    Record(2);
+    maker_->SetGifParams(0, 1.0f, GifPath().toStdString());
+    Post(WM_MAKE_GIF, 0);
+    ASSERT_TRUE(recorder_.WaitFor(WM_GIF_DONE));
+    EXPECT_EQ(QImageReader(GifPath(), "gif").size(), QSize(24, 16));
 }
 
 } // namespace
