@@ -7,7 +7,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <time.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,9 +27,12 @@ bool ParseSize(const char* text, int& width, int& height) {
 
 // CPU time of the calling thread: what a grab costs us, whatever else runs.
 double ThreadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    const auto ms = [](const timeval& t) {
+        return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3;
+    };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 double Percentile(std::vector<double> values, double p) {
