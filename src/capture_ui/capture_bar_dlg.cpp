@@ -1,6 +1,7 @@
 #include "capture_ui/capture_bar_dlg.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -8,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -19,11 +21,13 @@
 #include "app/capture_app.h"
 #include "app/gif_maker_engine.h"
 #include "capture_ui/about_dlg.h"
+#include "capture_ui/capture_frame.h"
 #include "capture_ui/frame_painting.h"
 #include "capture_ui/help_page.h"
 #include "capture_ui/more_menu.h"
 #include "capture_ui/toolbar_pictures.h"
 #include "preview/preview_dlg.h"
+#include "widgets/my_bitmap_button.h"
 
 namespace {
 
@@ -81,13 +85,26 @@ CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app,
     });
     CreateButtons();
     resize(kInitialWidth, kBarHeight);
+    setMouseTracking(true);
+    frame_ = new CCaptureFrame(*this, [this] {
+        return frame_painting::FrameStatus{controller_->State(),
+                                           controller_->BlinkOn(),
+                                           controller_->FrameCount(),
+                                           app_.Settings().captureRate,
+                                           percent_,
+                                           controller_->GetCaptureRect()};
+    });
+    connect(frame_, &CCaptureFrame::CaptureRectChanged, this,
+            [this](const CaptureRect& rect) { controller_->SetCaptureRect(rect); });
 }
 
 CCaptureBarDlg::~CCaptureBarDlg() = default;
 
 void CCaptureBarDlg::CreateButtons() {
     for (const ButtonEntry& entry : kButtons) {
-        auto* button = new QPushButton(QString::fromLatin1(entry.text), this);
+        auto* button = new CMyBitmapButton(this);
+        button->setText(QString::fromLatin1(entry.text));
+        button->LoadImages(toolbar_pictures::ImagesFor(entry.picture, devicePixelRatioF()));
         button->setProperty(kControlIdProperty, entry.id);
         button->setFocusPolicy(Qt::NoFocus);
         connect(button, &QPushButton::clicked, this, [this, id = entry.id] {
@@ -144,20 +161,17 @@ void CCaptureBarDlg::Initialise() {
         move(area.left() + (area.width() - width()) / 2,
              area.top() + (area.height() - height()) / 2);
     }
-    CaptureRect capture = controller_->GetCaptureRect();
-    capture.bottom = capture.top + kInitialCaptureHeight;
-    controller_->SetCaptureRect(capture);
     FollowBar();
     controller_->Initialise(this);
     SetStaysOnTop(app_.Settings().alwaysOnTop);
+    // The edge windows are placed and shown once the bar runs.
+    QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(WM_LAYOUT_FRAME)));
 }
 
 void CCaptureBarDlg::FollowBar() {
-    const QRect bar = geometry();
-    const int height = controller_->GetCaptureRect().Height();
-    controller_->SetCaptureRect({bar.left() + kStripWidth, bar.top() + bar.height(),
-                                 bar.left() + bar.width() - kStripWidth,
-                                 bar.top() + bar.height() + height});
+    // During construction the bar is sized before the frame exists.
+    if (frame_ != nullptr)
+        frame_->FollowBar();
 }
 
 void CCaptureBarDlg::SetStaysOnTop(bool onTop) {
@@ -166,6 +180,7 @@ void CCaptureBarDlg::SetStaysOnTop(bool onTop) {
     // Changing the flags hides a shown window.
     if (wasVisible)
         show();
+    frame_->SetStaysOnTop(onTop);
 }
 
 // --- Commands ---------------------------------------------------------------------
@@ -176,7 +191,7 @@ void CCaptureBarDlg::OnMinimize() {
 
 void CCaptureBarDlg::OnMore() {
     const QPushButton* more = Button(IDC_MORE);
-    const QPoint at = more->mapToGlobal(more->rect().bottomLeft());
+    const QPoint at = more->mapToGlobal(QPoint(0, more->height()));
     RunMoreCommand(more_menu::ExecMoreMenu(at, app_.Settings()));
 }
 
@@ -212,21 +227,24 @@ void CCaptureBarDlg::RunMoreCommand(int command) {
 // --- CaptureView -------------------------------------------------------------------
 
 void CCaptureBarDlg::SetCaptureButtonOn(bool on) {
-    if (QPushButton* capture = Button(IDC_CAPTURE))
+    if (auto* capture = qobject_cast<CMyBitmapButton*>(Button(IDC_CAPTURE))) {
         capture->setText(on ? QStringLiteral("Stop") : QStringLiteral("Capture"));
+        capture->SetOn(on);
+    }
 }
 
 void CCaptureBarDlg::RepaintFrame() {
     update();
+    frame_->RepaintAll();
 }
 
 void CCaptureBarDlg::RepaintStatus() {
-    update();
+    frame_->RepaintStatus();
 }
 
 void CCaptureBarDlg::SetProgressPercent(int percent) {
     percent_ = percent;
-    RepaintStatus();
+    frame_->SetPercent(percent);
 }
 
 void CCaptureBarDlg::ShowGif(const QString& path, int frames, int width, int height, float sizeKB) {
@@ -250,6 +268,10 @@ std::optional<int32_t> CCaptureBarDlg::ImportGif(const QString& /*path*/) {
 // --- Events -------------------------------------------------------------------------
 
 bool CCaptureBarDlg::event(QEvent* event) {
+    if (event->type() == static_cast<QEvent::Type>(WM_LAYOUT_FRAME)) {
+        frame_->OnLayoutFrame(0);
+        return true;
+    }
     if (controller_->HandleEngineMessage(event))
         return true;
     return QWidget::event(event);
@@ -314,4 +336,19 @@ void CCaptureBarDlg::paintEvent(QPaintEvent*) {
                                              percent_,
                                              controller_->GetCaptureRect()};
     frame_painting::PaintTopBar(painter, size(), status, kTitle);
+}
+
+void CCaptureBarDlg::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        frame_->BarPressed(event->position().toPoint());
+}
+
+void CCaptureBarDlg::mouseMoveEvent(QMouseEvent* event) {
+    frame_->BarMoved(event->position().toPoint(), event->globalPosition().toPoint(),
+                     event->buttons());
+}
+
+void CCaptureBarDlg::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        frame_->BarReleased();
 }

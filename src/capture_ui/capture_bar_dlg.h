@@ -16,6 +16,7 @@
 #include "app/capture_controller.h"
 
 class CCaptureApp;
+class CCaptureFrame;
 class CGifMaker;
 class CPreviewDlg;
 class QPushButton;
@@ -87,6 +88,10 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // Moving and resizing by the bar's body and edges (the frame's rules).
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     CCaptureBarDlg(CCaptureApp& app, std::pair<std::unique_ptr<CaptureEngine>, CGifMaker*> engine);
@@ -101,5 +106,6 @@ private:
     std::unique_ptr<CaptureController> controller_;
     CPreviewDlg* preview_ = nullptr;
     int percent_ = 0; // the last build percentage reported
+    CCaptureFrame* frame_ = nullptr; // the edge windows and the frame's rules
     std::function<QString(QWidget*)> openPathChooser_;
 };

@@ -62,6 +62,7 @@ void CCaptureFrame::PlaceBar(const QRect& barRect) {
 }
 
 void CCaptureFrame::OnLayoutFrame(int newHeight) {
+    laidOut_ = true;
     Apply(model_.Layout(newHeight));
 }
 
@@ -83,9 +84,11 @@ void CCaptureFrame::Apply(const frame_geometry::Placement& placement) {
     left_->setGeometry(ToQRect(placement.left));
     right_->setGeometry(ToQRect(placement.right));
     bottom_->setGeometry(ToQRect(placement.bottom));
-    left_->show();
-    right_->show();
-    bottom_->show();
+    if (laidOut_) {
+        left_->show();
+        right_->show();
+        bottom_->show();
+    }
     bottom_->update();
     emit CaptureRectChanged(placement.capture);
 }

@@ -37,7 +37,8 @@ public:
     // Puts the top bar at `barRect` (screen coordinates) and lays the edge
     // windows out around it (start-up placement).
     void PlaceBar(const QRect& barRect);
-    // Lays the edge windows out; a positive height becomes the capture height.
+    // Lays the edge windows out and shows them; a positive height becomes the
+    // capture height.
     void OnLayoutFrame(int newHeight);
     // The top bar was moved or resized from outside the frame's rules (by the
     // program or the window manager): the rest of the frame follows.
@@ -81,4 +82,5 @@ private:
     CLeftDialog* left_ = nullptr;
     CRightDialog* right_ = nullptr;
     CBottomDialog* bottom_ = nullptr;
+    bool laidOut_ = false; // the edge windows show from the first layout on
 };

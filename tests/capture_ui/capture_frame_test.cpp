@@ -42,6 +42,7 @@ protected:
                          [this](const CaptureRect& r) { reported_ = r; });
         bar_.show();
         frame_->PlaceBar(QRect(100, 100, 310, 66));
+        frame_->OnLayoutFrame(0);
     }
 
     // The windows' own geometry encloses the reported capture rectangle.
@@ -60,6 +61,19 @@ protected:
     CaptureState state_ = CaptureState::Idle;
     CaptureRect reported_;
 };
+
+TEST(CaptureFrame, EdgeWindowsShowFromTheFirstLayout) {
+    QWidget bar(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    bar.resize(310, 66);
+    CCaptureFrame frame(bar, {});
+    bar.show();
+    frame.PlaceBar(QRect(10, 10, 310, 66));
+    EXPECT_FALSE(frame.Left().isVisible());
+    frame.OnLayoutFrame(0);
+    EXPECT_TRUE(frame.Left().isVisible());
+    EXPECT_TRUE(frame.Right().isVisible());
+    EXPECT_TRUE(frame.Bottom().isVisible());
+}
 
 TEST_F(CaptureFrameWindows, PlacedAroundTheCaptureRectangle) {
     EXPECT_TRUE(frame_->Left().isVisible());
