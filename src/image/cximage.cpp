@@ -1,11 +1,14 @@
 #include "image/cximage.h"
 
+#include "image/nearest_color.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -84,6 +87,9 @@ CxImage::CxImage(const CxImage& src, bool copyPixels, bool copySelection, bool c
     info_.pOwner = nullptr;
     info_.dwEffWidth = stride;
     info_.pImage = pixels;
+    // Without copied pixels the header (colours important) is this image's own,
+    // so the source's memo need not hold here.
+    info_.last_c_isvalid = false;
     if (copyPixels) {
         std::memcpy(dib_, src.dib_, src.DibSize());
         head_ = src.head_;
@@ -128,6 +134,8 @@ std::size_t CxImage::DibSize() const {
 RgbQuad* CxImage::Palette() {
     if (!dib_ || head_.biClrUsed == 0)
         return nullptr;
+    // The caller may write the table.
+    info_.last_c_isvalid = false;
     return reinterpret_cast<RgbQuad*>(dib_ + kHeaderSize);
 }
 
@@ -192,6 +200,7 @@ bool CxImage::Release() {
     ownedDib_.reset();
     dib_ = nullptr;
     info_.pImage = nullptr;
+    nearestToken_ = 0;
     info_.dwEffWidth = 0;
     // An empty image reads as 0 x 0, so a caller that forgets IsValid loops over
     // nothing instead of walking stale dimensions.
@@ -214,6 +223,8 @@ bool CxImage::TakeOver(CxImage& other, bool takeFrames) {
     selection_ = other.selection_;
     if (takeFrames)
         frames_ = std::move(other.frames_);
+    nearestToken_ = other.nearestToken_; // the table moves with it
+    other.nearestToken_ = 0;
 
     other.head_ = BitmapInfoHeader{};
     other.info_ = ImageInfo{};
@@ -225,6 +236,7 @@ void CxImage::ShareView(const CxImage& src) {
     if (&src == this)
         return;
     Release();
+    nearestToken_ = 0;
     head_ = src.head_;
     info_ = src.info_;
     info_.pOwner = &src;
@@ -293,32 +305,21 @@ bool CxImage::IsGrayScale() const {
 }
 
 uint8_t CxImage::NearestIndex(RgbQuad c) {
-    const RgbQuad* pal = Palette();
+    const RgbQuad* pal = std::as_const(*this).Palette();
     if (!pal)
         return 0;
     if (info_.last_c_isvalid && SameQuad(info_.last_c, c))
         return info_.last_c_index;
-    info_.last_c = c;
-    info_.last_c_isvalid = true;
-
     const uint32_t m = head_.biClrImportant ? std::min(head_.biClrImportant, head_.biClrUsed)
                                             : head_.biClrUsed;
-    int32_t best = 200000;
-    uint8_t bestIndex = 0;
-    for (uint32_t i = 0; i < m; ++i) {
-        const int32_t db = int32_t(pal[i].rgbBlue) - c.rgbBlue;
-        const int32_t dg = int32_t(pal[i].rgbGreen) - c.rgbGreen;
-        const int32_t dr = int32_t(pal[i].rgbRed) - c.rgbRed;
-        const int32_t d = db * db + dg * dg + dr * dr;
-        if (d < best) {
-            best = d;
-            bestIndex = uint8_t(i);
-            if (d == 0)
-                break;
-        }
-    }
-    info_.last_c_index = bestIndex;
-    return bestIndex;
+    const std::span<const RgbQuad> searched(pal, m);
+    // An invalid memo means the table or its searched length may have changed.
+    NearestColorLookup* lookup =
+        NearestColorLookup::ForTable(searched, nearestToken_, info_.last_c_isvalid);
+    info_.last_c = c;
+    info_.last_c_isvalid = true;
+    info_.last_c_index = lookup ? lookup->Find(c) : NearestColorLookup::Scan(searched, c);
+    return info_.last_c_index;
 }
 
 uint8_t CxImage::IndexAt(int64_t x, int64_t y) const {

@@ -174,6 +174,10 @@ private:
     uint8_t* alpha_ = nullptr;
     uint8_t* selection_ = nullptr;
     std::vector<std::unique_ptr<CxImage>> frames_;
+    // Names the state of the thread's nearest-colour lookup that answered for
+    // this table last (0 = none). It is trusted only while the memo in info_
+    // is valid: every path that rewrites the table clears the memo.
+    uint64_t nearestToken_ = 0;
 };
 
 // Colour helpers shared by the image operations.
