@@ -148,6 +148,10 @@ const DragCase kDrags[] = {
     {"no grip", DragKind::None, {}, {600, 500}, "", ""},
 };
 
+void PrintTo(const DragCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class Drags : public ::testing::TestWithParam<DragCase> {};
 
 TEST_P(Drags, MoveByTheRulesOrNotAtAll) {

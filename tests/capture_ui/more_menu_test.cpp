@@ -42,6 +42,11 @@ struct MarkCase {
     const char *capture, *gif, *scale, *quality;
 };
 
+void PrintTo(const MarkCase& c, std::ostream* os) {
+    *os << "capture " << c.captureRate << ", gif " << c.gifRate << ", scale " << c.scalePercent
+        << (c.highQuality ? ", high" : ", medium");
+}
+
 class Marks : public ::testing::TestWithParam<MarkCase> {};
 
 TEST_P(Marks, OneRadioMarkPerSubMenu) {

@@ -44,6 +44,11 @@ struct SizeCase {
     int wantWidth, wantHeight;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) {
+    *os << "gif " << c.gifWidth << "x" << c.gifHeight << ", owner " << c.ownerHeight << ", capture "
+        << c.captureHeight;
+}
+
 class PreviewSize : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(PreviewSize, FollowsTheGifTheMinimumAndTheCaptureFrame) {

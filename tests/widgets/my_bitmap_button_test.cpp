@@ -43,6 +43,11 @@ struct Case {
     Image want;
 };
 
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << "loaded " << c.loaded << (c.enabled ? " enabled" : " disabled")
+        << (c.pressed ? " pressed" : "") << (c.on ? " on" : "") << (c.hover ? " hover" : "");
+}
+
 class Precedence : public ::testing::TestWithParam<Case> {};
 
 constexpr unsigned All = 0x3f;
