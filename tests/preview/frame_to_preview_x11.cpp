@@ -187,9 +187,23 @@ TEST_F(FrameToPreview, RecordBuildPreviewAndCopy) {
     const QString barId = WaitForWindow("^Frameloop$", 20000);
     ASSERT_FALSE(barId.isEmpty()) << "the top bar did not appear";
     QTest::qWait(500); // the frame's first layout runs from a posted event
+    const QRect start = WindowGeometry(barId);
+    ASSERT_EQ(start.size(), QSize(310, 66));
+
+    // Drag the frame by the bar's body, then its bottom edge down: the bottom
+    // bar's last row follows the mouse (capture height = y - bar bottom - 40).
+    const QPoint grab = start.topLeft() + QPoint(150, 27);
+    Tool("xdotool",
+         {"mousemove", QString::number(grab.x()), QString::number(grab.y()), "mousedown", "1",
+          "mousemove", QString::number(grab.x() - 60), QString::number(grab.y() - 40), "mousemove",
+          QString::number(grab.x() - 100), QString::number(grab.y() - 80), "mouseup", "1"});
     const QRect bar = WindowGeometry(barId);
-    ASSERT_EQ(bar.width(), 310);
-    const QRect capture(bar.left() + 5, bar.bottom() + 1, 300, 250);
+    ASSERT_EQ(bar, start.translated(-100, -80));
+    const int bottomRow = bar.bottom() + 1 + 250 + 39;
+    Tool("xdotool", {"mousemove", QString::number(bar.left() + 150), QString::number(bottomRow),
+                     "mousedown", "1", "mousemove", QString::number(bar.left() + 150),
+                     QString::number(bottomRow + 40), "mouseup", "1"});
+    const QRect capture(bar.left() + 5, bar.bottom() + 1, 300, 250 + 39);
 
     StartClient(capture.topLeft() + QPoint(20, 20));
     const QPoint captureButton = bar.topLeft() + QPoint(5 + 32, 32 + 14);
@@ -222,7 +236,7 @@ TEST_F(FrameToPreview, RecordBuildPreviewAndCopy) {
     QImage frame;
     while (reader.read(&frame)) {
         ++frames;
-        EXPECT_EQ(frame.size(), QSize(300, 250));
+        EXPECT_EQ(frame.size(), capture.size());
         if (const auto i = ColourIndex(frame.pixelColor(30, 30))) {
             coloursInGif.insert(*i);
         }
@@ -232,8 +246,8 @@ TEST_F(FrameToPreview, RecordBuildPreviewAndCopy) {
     EXPECT_GE(coloursInGif.size(), 3);
 
     // The preview plays it: the same spot changes colour over time.
-    const QPoint gifOrigin(preview.left() + (preview.width() - 300) / 2,
-                           preview.top() + (preview.height() - 60 - 250) / 2);
+    const QPoint gifOrigin(preview.left() + (preview.width() - capture.width()) / 2,
+                           preview.top() + (preview.height() - 60 - capture.height()) / 2);
     QSet<int> coloursShown;
     QImage shot;
     (void)QTest::qWaitFor(
