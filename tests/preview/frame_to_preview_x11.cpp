@@ -225,6 +225,7 @@ TEST_F(FrameToPreview, RecordBuildPreviewAndCopy) {
     ASSERT_EQ(gifs.size(), 1);
     const QString gifPath = dir_.path() + "/tmp/" + gifs.first();
     const QByteArray gifBytes = ReadWholeFile(gifPath);
+    QFile::remove(artifacts_ + "/recorded.gif");
     QFile::copy(gifPath, artifacts_ + "/recorded.gif");
 
     // The GIF's frames show the client: several of its colours at the place
