@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/frames_command.h"
+#include "cli/make_gif_command.h"
 #include "cli/record_command.h"
 
 namespace {
@@ -20,16 +21,24 @@ struct Command {
     int (*run)(std::span<char* const> args);
 };
 
-int RunRecordCommand(std::span<char* const> args) {
+QStringList ArgumentList(std::span<char* const> args) {
     QStringList list;
     for (const char* arg : args)
         list << QString::fromLocal8Bit(arg);
-    return RunRecord(list);
+    return list;
+}
+
+int RunMakeGifCommand(std::span<char* const> args) {
+    return RunMakeGif(ArgumentList(args));
+}
+int RunRecordCommand(std::span<char* const> args) {
+    return RunRecord(ArgumentList(args));
 }
 
 std::span<const Command> Commands() {
     static const Command commands[] = {
         {"frames", kFramesUsage, RunFrames},
+        {"make-gif", kMakeGifUsage, RunMakeGifCommand},
         {"record", kRecordUsage, RunRecordCommand},
     };
     return commands;

@@ -1,0 +1,258 @@
+#include "cli/make_gif_command.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <unistd.h>
+
+#include "cli/frame_inputs.h"
+#include "gif/animated_gif.h"
+#include "gif/frame_preparation.h"
+#include "gif/subtitle_factory.h"
+#include "platform/qt_text_rasterizer.h"
+
+const char* const kMakeGifUsage =
+    "  make-gif [--fps N] [--scale PERCENT] [--quality high|medium]\n"
+    "           [--subtitle FIRST:LAST:X:Y:TEXT]... INPUT... OUTPUT.gif\n"
+    "      Build a looping GIF from image files, folders of images (taken in\n"
+    "      name order) and GIFs. Defaults: 20 fps, 100 %, high quality.\n"
+    "      A subtitle shows TEXT on frames FIRST..LAST (1-based), its box's\n"
+    "      bottom-left corner at X,Y, in yellow Verdana 14 bold with a black\n"
+    "      outline.\n";
+
+namespace {
+
+struct MakeGifOptions {
+    int fps = 20;
+    int scalePercent = 100;
+    bool highQuality = true;
+    SubtitleList subtitles;
+    QStringList inputs;
+    QString output;
+};
+
+void PrintError(const QString& text) {
+    std::fprintf(stderr, "frameloop-cli: %s\n", text.toLocal8Bit().constData());
+}
+
+std::optional<int> ParseInt(const QString& text) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+int32_t ScreenPixelsPerInch() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? int32_t(std::lround(screen->logicalDotsPerInchY())) : 96;
+}
+
+// FIRST:LAST:X:Y:TEXT with the default subtitle style.
+std::unique_ptr<SubtitleItem> ParseSubtitle(const QString& spec, QString& error) {
+    const QStringList parts = spec.split(QLatin1Char(':'));
+    if (parts.size() < 5) {
+        error = QStringLiteral("bad subtitle '%1': expected FIRST:LAST:X:Y:TEXT").arg(spec);
+        return nullptr;
+    }
+    const auto first = ParseInt(parts[0]), last = ParseInt(parts[1]);
+    const auto x = ParseInt(parts[2]), y = ParseInt(parts[3]);
+    if (!first || !last || !x || !y || *first < 1 || *last < *first) {
+        error = QStringLiteral("bad subtitle '%1': FIRST and LAST must be frame numbers with "
+                               "1 <= FIRST <= LAST, X and Y whole numbers")
+                    .arg(spec);
+        return nullptr;
+    }
+    const QByteArray text = parts.mid(4).join(QLatin1Char(':')).toUtf8();
+    // The style of a fresh user's settings, placed where the caller says.
+    const SubtitlePlacement placement{0, *first, *last};
+    auto item =
+        CreateSubtitle(placement, SubtitleStyle{}, ScreenPixelsPerInch(), [] { return 0u; });
+    if (text.size() >= qsizetype(sizeof(item->text.text))) {
+        error = QStringLiteral("bad subtitle: the text is longer than %1 bytes")
+                    .arg(sizeof(item->text.text) - 1);
+        return nullptr;
+    }
+    item->x = *x;
+    item->y = *y;
+    item->firstFrame = *first;
+    item->lastFrame = *last;
+    std::memset(item->text.text, 0, sizeof(item->text.text));
+    std::memcpy(item->text.text, text.constData(), size_t(text.size()));
+    return item;
+}
+
+// Returns 0 on success, else the exit status (usage errors print the usage).
+int ParseArguments(const QStringList& args, MakeGifOptions& options) {
+    QString error;
+    QStringList positional;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == QLatin1String("--fps") || arg == QLatin1String("--scale") ||
+            arg == QLatin1String("--quality") || arg == QLatin1String("--subtitle")) {
+            if (!hasValue) {
+                PrintError(QStringLiteral("%1 needs a value").arg(arg));
+                return 2;
+            }
+            const QString value = args[++i];
+            if (arg == QLatin1String("--fps")) {
+                const auto fps = ParseInt(value);
+                if (!fps || *fps < 1 || *fps > 100) {
+                    PrintError(QStringLiteral("bad --fps '%1': expected 1 to 100").arg(value));
+                    return 2;
+                }
+                options.fps = *fps;
+            } else if (arg == QLatin1String("--scale")) {
+                const auto scale = ParseInt(value);
+                if (!scale || *scale < 10 || *scale > 100) {
+                    PrintError(QStringLiteral("bad --scale '%1': expected 10 to 100").arg(value));
+                    return 2;
+                }
+                options.scalePercent = *scale;
+            } else if (arg == QLatin1String("--quality")) {
+                if (value != QLatin1String("high") && value != QLatin1String("medium")) {
+                    PrintError(
+                        QStringLiteral("bad --quality '%1': expected high or medium").arg(value));
+                    return 2;
+                }
+                options.highQuality = value == QLatin1String("high");
+            } else {
+                auto item = ParseSubtitle(value, error);
+                if (!item) {
+                    PrintError(error);
+                    return 2;
+                }
+                options.subtitles.push_back(std::move(item));
+            }
+        } else if (arg.startsWith(QLatin1String("--")) && arg.size() > 2) {
+            PrintError(QStringLiteral("unknown option '%1'").arg(arg));
+            return 2;
+        } else {
+            positional << arg;
+        }
+    }
+    if (positional.size() < 2) {
+        PrintError(QStringLiteral("make-gif needs at least one input and the output file"));
+        return 2;
+    }
+    options.output = positional.takeLast();
+    options.inputs = positional;
+    return 0;
+}
+
+// Qt wants a private runtime folder and complains on stderr without one.
+void UsePrivateRuntimeDir() {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QString dir = QDir::tempPath() + QStringLiteral("/frameloop-runtime-%1").arg(getuid());
+    if (QDir().mkpath(dir) &&
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
+}
+
+// Percent on one terminal line, only when someone watches.
+class TerminalProgress {
+public:
+    TerminalProgress() : enabled_(isatty(STDERR_FILENO) == 1) {}
+    ~TerminalProgress() {
+        if (enabled_ && last_ >= 0)
+            std::fputc('\n', stderr);
+    }
+    void operator()(int percent) {
+        if (!enabled_ || percent == last_)
+            return;
+        last_ = percent;
+        std::fprintf(stderr, "\rBuilding GIF: %3d%%", percent);
+        std::fflush(stderr);
+    }
+
+private:
+    bool enabled_;
+    int last_ = -1;
+};
+
+} // namespace
+
+namespace {
+
+int BuildGif(MakeGifOptions& options);
+
+} // namespace
+
+int RunMakeGif(const QStringList& args) {
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::printf("Usage: frameloop-cli\n%s", kMakeGifUsage);
+        return 0;
+    }
+    // Text is drawn with Qt's fonts, which need a GUI application; no window is
+    // ever shown, so the offscreen platform serves on any machine.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    UsePrivateRuntimeDir();
+    static int argc = 1;
+    static char name[] = "frameloop-cli";
+    static char* argv[] = {name, nullptr};
+    QGuiApplication app(argc, argv);
+
+    MakeGifOptions options;
+    if (const int status = ParseArguments(args, options); status != 0) {
+        std::fprintf(stderr, "Usage: frameloop-cli\n%s", kMakeGifUsage);
+        return status;
+    }
+    return BuildGif(options);
+}
+
+namespace {
+
+int BuildGif(MakeGifOptions& options) {
+    FrameList frames;
+    QString error;
+    if (!LoadFrameInputs(options.inputs, frames, error)) {
+        PrintError(error);
+        return 1;
+    }
+
+    InstallQtTextRasterizer();
+    const CxImage& first = *frames.front();
+    const CaptureRect rect{0, 0, int32_t(first.Width()), int32_t(first.Height())};
+    const float scale = float(options.scalePercent) / 100.0f;
+    const int32_t width = ScaledLength(rect.Width(), scale);
+    const int32_t height = ScaledLength(rect.Height(), scale);
+
+    TerminalProgress terminal;
+    const ProgressSink progress = [&terminal](int percent) { terminal(percent); };
+    FrameList prepared;
+    PrepareFrames(frames, rect, scale, options.subtitles, prepared, progress);
+    frames.clear(); // the originals are no longer needed; halves the peak memory
+    if (prepared.empty()) {
+        PrintError(QStringLiteral("no frames to build"));
+        return 1;
+    }
+    const std::size_t preparedCount = prepared.size();
+    // Built next to the output and renamed at the end, so a failed build never
+    // destroys an existing file of that name.
+    const QString partial = options.output + QStringLiteral(".part");
+    if (QFile probe(partial); !probe.open(QIODevice::WriteOnly)) {
+        PrintError(
+            QStringLiteral("cannot write '%1': %2").arg(options.output, probe.errorString()));
+        return 1;
+    }
+    WriteAnimatedGif(QFile::encodeName(partial).toStdString(), prepared, uint32_t(options.fps),
+                     options.highQuality, progress);
+    const QFileInfo written(partial);
+    if (written.size() == 0 || std::rename(QFile::encodeName(partial).constData(),
+                                           QFile::encodeName(options.output).constData()) != 0) {
+        QFile::remove(partial);
+        PrintError(QStringLiteral("cannot write '%1'").arg(options.output));
+        return 1;
+    }
+    std::printf("%zu frames, %d*%d, %.2f KB\n", preparedCount, width, height,
+                double(QFileInfo(options.output).size()) / 1024.0);
+    return 0;
+}
+
+} // namespace
