@@ -1,0 +1,269 @@
+#include "gif/animated_gif.h"
+
+#include <gd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "gif/octree_quantizer.h"
+#include "image/byte_sink.h"
+#include "image/cximage.h"
+
+namespace {
+
+// The GIF delay field has 16 bits (hundredths of a second).
+constexpr int kMaxGifDelay = 65535;
+constexpr uint32_t kPaletteBits = 8;
+
+struct GdImageDeleter {
+    void operator()(gdImagePtr image) const { gdImageDestroy(image); }
+};
+using GdImage = std::unique_ptr<gdImage, GdImageDeleter>;
+
+struct GdFreeDeleter {
+    void operator()(void* p) const { gdFree(p); }
+};
+using GdBuffer = std::unique_ptr<void, GdFreeDeleter>;
+
+struct EncodedDeleter {
+    void operator()(uint8_t* p) const { CxImage::FreeEncodedBuffer(p); }
+};
+using EncodedBuffer = std::unique_ptr<uint8_t, EncodedDeleter>;
+
+struct GifEntry {
+    GdImage image;
+    int delay = 0; // hundredths of a second
+    // The picture of the previous entry, continued after its delay ran full.
+    bool repeatsPrevious = false;
+};
+
+using ColorTable = std::array<RgbQuad, 256>;
+
+void Report(const ProgressSink& progress, int percent) {
+    if (progress)
+        progress(percent);
+}
+
+// Entries past the quantiser's leaves stay black: any defined content works,
+// since the nearest-colour search prefers the lower, real entries on ties.
+ColorTable BuildCommonPalette(const FrameList& frames) {
+    ColorTable table{};
+    OctreeQuantizer quantizer(256, kPaletteBits);
+    for (const auto& frame : frames) {
+        if (frame)
+            quantizer.AddImage(*frame);
+    }
+    quantizer.FillPalette(table);
+    return table;
+}
+
+// One frame mapped onto the common table and encoded as GIF data for libgd;
+// empty when the frame could not be encoded.
+struct EncodedFrame {
+    EncodedBuffer data;
+    int32_t size = 0;
+};
+
+// Reduces and encodes every frame. Frames are independent, so the work runs on
+// all cores, while the calling thread receives the results in frame order: the
+// progress it reports and the file it assembles are those of a plain loop. The
+// calling thread works too, so everything finishes even when no helper thread
+// can be started.
+class FramePipeline {
+public:
+    using Consumer = std::function<void(std::size_t index, EncodedFrame frame)>;
+
+    FramePipeline(FrameList& frames, const ColorTable& table, bool dither)
+        : frames_(frames), table_(table), dither_(dither), results_(frames.size()),
+          done_(frames.size(), false) {}
+
+    void Run(const Consumer& consume) {
+        std::vector<std::jthread> helpers;
+        StartHelpers(helpers);
+        for (std::size_t j = 0; j < frames_.size(); ++j) {
+            WaitFor(j);
+            consume(j, std::move(results_[j]));
+        }
+    }
+
+private:
+    void StartHelpers(std::vector<std::jthread>& helpers) {
+        const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+        const std::size_t wanted = std::min(cores, frames_.size()) - 1;
+        try {
+            for (std::size_t i = 0; i < wanted; ++i)
+                helpers.emplace_back([this] {
+                    while (TakeOne()) {
+                    }
+                });
+        } catch (const std::system_error&) {
+            // Fewer helpers only means a slower build.
+        }
+    }
+
+    // Processes the next frame nobody has taken; false when none is left.
+    bool TakeOne() {
+        const std::size_t j = next_.fetch_add(1);
+        if (j >= frames_.size())
+            return false;
+        results_[j] = Process(frames_[j].get());
+        {
+            const std::lock_guard lock(mutex_);
+            done_[j] = true;
+        }
+        finished_.notify_all();
+        return true;
+    }
+
+    // Helps with the remaining frames until frame j is ready.
+    void WaitFor(std::size_t j) {
+        for (;;) {
+            {
+                const std::lock_guard lock(mutex_);
+                if (done_[j])
+                    return;
+            }
+            if (!TakeOne())
+                break;
+        }
+        std::unique_lock lock(mutex_);
+        finished_.wait(lock, [&] { return bool(done_[j]); });
+    }
+
+    // A frame that fails to reduce stays true-colour, which the encoder
+    // refuses; like a frame that fails to encode it is left out.
+    EncodedFrame Process(CxImage* frame) const {
+        EncodedFrame out;
+        if (!frame)
+            return out;
+        try {
+            frame->DecreaseBpp(kPaletteBits, dither_, table_.data(), 0);
+            uint8_t* raw = nullptr;
+            int32_t size = 0;
+            if (frame->Encode(raw, size, CXIMAGE_FORMAT_GIF)) {
+                out.data.reset(raw);
+                out.size = size;
+            }
+        } catch (const std::exception&) {
+        }
+        return out;
+    }
+
+    FrameList& frames_;
+    const ColorTable& table_;
+    const bool dither_;
+    std::vector<EncodedFrame> results_;
+    std::atomic<std::size_t> next_{0};
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    std::vector<bool> done_;
+};
+
+// A 1 x 1 palette image whose only job is to carry the common palette, so that
+// holder index i is table entry i.
+GdImage MakePaletteHolder(const ColorTable& table) {
+    GdImage holder(gdImageCreate(1, 1));
+    if (holder) {
+        for (const RgbQuad& c : table)
+            gdImageColorAllocate(holder.get(), c.rgbRed, c.rgbGreen, c.rgbBlue);
+    }
+    return holder;
+}
+
+// The frame as a libgd image on the holder's palette; null when libgd cannot
+// read it.
+GdImage ToGdImage(const EncodedFrame& frame, gdImagePtr holder) {
+    if (!frame.data)
+        return nullptr;
+    GdImage image(gdImageCreateFromGifPtr(frame.size, frame.data.get()));
+    if (image)
+        gdImagePaletteCopy(image.get(), holder);
+    return image;
+}
+
+// A frame identical to the last entry only lengthens it, as long as the
+// summed delay still fits the delay field; past that the run continues in a
+// new entry, so a long still scene keeps its full duration.
+void AppendMerged(std::vector<GifEntry>& entries, GdImage image, int delay) {
+    const bool same =
+        !entries.empty() && gdImageCompare(entries.back().image.get(), image.get()) == 0;
+    if (same && entries.back().delay + delay <= kMaxGifDelay) {
+        entries.back().delay += delay;
+        return;
+    }
+    entries.push_back(GifEntry{std::move(image), delay, same});
+}
+
+// Writes what libgd returned; a null buffer writes nothing.
+void WriteGdBuffer(FileSink& file, const GdBuffer& buffer, int size) {
+    if (buffer && size > 0)
+        file.Write(std::span(static_cast<const uint8_t*>(buffer.get()), std::size_t(size)));
+}
+
+bool WriteEntries(const std::string& path, const std::vector<GifEntry>& entries) {
+    FileSink file(path);
+    if (!file.IsOpen())
+        return false;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        gdImagePtr image = entries[i].image.get();
+        // Each size is read only after the call that sets it has returned.
+        if (i == 0) {
+            int size = 0;
+            const GdBuffer begin(gdImageGifAnimBeginPtr(image, &size, 1, 0));
+            WriteGdBuffer(file, begin, size);
+        }
+        // libgd cannot store an empty changed rectangle, which is what a
+        // repeated picture would give: that one goes out whole.
+        gdImagePtr previous =
+            i > 0 && !entries[i].repeatsPrevious ? entries[i - 1].image.get() : nullptr;
+        int size = 0;
+        const GdBuffer frame(
+            gdImageGifAnimAddPtr(image, &size, 0, 0, 0, entries[i].delay, 1, previous));
+        WriteGdBuffer(file, frame, size);
+    }
+    int size = 0;
+    const GdBuffer end(gdImageGifAnimEndPtr(&size));
+    WriteGdBuffer(file, end, size);
+    return file.Close();
+}
+
+} // namespace
+
+bool WriteAnimatedGif(const std::string& path, FrameList& frames, uint32_t frameRate, bool dither,
+                      const ProgressSink& progress) {
+    // Checked before the delay division; no frames means no animation.
+    if (frameRate < 1 || frames.empty())
+        return false;
+    const int delay = int(100 / frameRate);
+
+    const ColorTable table = BuildCommonPalette(frames);
+    const GdImage holder = MakePaletteHolder(table);
+    const float step = float(35.0 / double(frames.size()));
+    std::vector<GifEntry> entries;
+    FramePipeline(frames, table, dither).Run([&](std::size_t j, EncodedFrame encoded) {
+        const int percent = int(double(j) * double(step) + 60.0);
+        if (percent < 95)
+            Report(progress, percent);
+        if (!holder)
+            return;
+        if (GdImage image = ToGdImage(encoded, holder.get()))
+            AppendMerged(entries, std::move(image), delay);
+    });
+    Report(progress, 95);
+
+    const bool written = !entries.empty() && WriteEntries(path, entries);
+    entries.clear();
+    Report(progress, 100);
+    return written;
+}
