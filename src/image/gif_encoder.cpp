@@ -226,7 +226,7 @@ bool CxImageGIF::Encode(ByteSink* file) {
     PutLe16(head, h);
     head.push_back(uint8_t(0x80 | ((bpp - 1) << 5) | (bpp - 1)));
     head.push_back(0); // background colour index
-    head.push_back(0); // pixel aspect ratio
+    head.push_back(0); // pixel proportions: not given
     for (uint32_t i = 0; i < NumColors(); ++i) {
         const RgbQuad c = PaletteColor(i);
         head.insert(head.end(), {c.rgbRed, c.rgbGreen, c.rgbBlue});
