@@ -194,3 +194,17 @@ TEST(OctreeQuantizer, RefusesBadBlocksAndAddsNothing) {
     EXPECT_TRUE(q.AddImage(block));
     EXPECT_EQ(q.LeafCount(), 1u);
 }
+
+TEST(OctreeQuantizer, FillPaletteStopsAtTheEndOfTheTable) {
+    std::vector<RgbQuad> colors;
+    for (int i = 0; i < 40; ++i)
+        colors.push_back(MakeQuad(uint8_t(6 * i), uint8_t(255 - 6 * i), 0));
+    CxImage img;
+    MakeRow(img, colors);
+    OctreeQuantizer q(256, 8);
+    ASSERT_TRUE(q.AddImage(img));
+    ASSERT_EQ(q.LeafCount(), 40u);
+    std::vector<RgbQuad> table = FreshTable();
+    EXPECT_EQ(q.FillPalette(std::span<RgbQuad>(table.data(), 4)), 4u);
+    EXPECT_TRUE(SameQuad(table[4], kUntouched));
+}

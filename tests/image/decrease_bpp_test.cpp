@@ -288,3 +288,19 @@ TEST(DecreaseBpp, StoppedReductionLeavesTheImageUnchanged) {
         }
     }
 }
+
+// A view cannot take a new pixel block, and must not write its error into the
+// owner's pixels on the way to finding that out.
+TEST(DecreaseBpp, RefusesASharedView) {
+    std::mt19937 rng(21);
+    CxImage owner;
+    ASSERT_NE(owner.Create(5, 4, 24), nullptr);
+    FillRandom(owner, rng);
+    const std::vector<uint8_t> before = BlockOf(owner);
+    CxImage view;
+    view.ShareView(owner);
+    const std::vector<RgbQuad> table = RandomTable(rng);
+    EXPECT_FALSE(view.DecreaseBpp(8, true, table.data(), 0));
+    EXPECT_EQ(BlockOf(owner), before);
+    EXPECT_EQ(view.BitsPerPixel(), 24u);
+}

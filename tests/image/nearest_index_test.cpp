@@ -121,7 +121,7 @@ TEST(NearestIndex, MatchesPlainScanOnRandomTables) {
     std::mt19937 rng(20261210);
     const std::array<uint32_t, 3> depths{1, 4, 8};
     std::uniform_int_distribution<uint32_t> important(0, 300);
-    for (int round = 0; round < 240; ++round) {
+    for (int round = 0; round < 180; ++round) {
         CxImage img;
         const uint32_t bits = depths[std::size_t(round) % depths.size()];
         ASSERT_NE(img.Create(3, 3, bits), nullptr);
@@ -130,10 +130,12 @@ TEST(NearestIndex, MatchesPlainScanOnRandomTables) {
         const uint32_t limit = round % 2 ? important(rng) % (img.NumColors() + 20) : 0;
         img.SetColorsImportant(limit);
         const std::vector<RgbQuad> table = TableOf(img);
-        for (int q = 0; q < 1500; ++q) {
+        for (int q = 0; q < 1000; ++q) {
             const RgbQuad c = RandomQuery(rng, table);
-            ASSERT_EQ(img.NearestIndex(c), ScanNearest(table, limit, c))
-                << "round " << round << " query " << q;
+            const uint8_t want = ScanNearest(table, limit, c);
+            if (img.NearestIndex(c) != want) { // checked first: ASSERT per query is slow
+                ASSERT_EQ(img.NearestIndex(c), want) << "round " << round << " query " << q;
+            }
         }
     }
 }
