@@ -11,6 +11,7 @@
 #include <optional>
 #include <unistd.h>
 
+#include "cli/cli_common.h"
 #include "cli/frame_inputs.h"
 #include "gif/animated_gif.h"
 #include "gif/frame_preparation.h"
@@ -29,23 +30,11 @@ const char* const kMakeGifUsage =
 namespace {
 
 struct MakeGifOptions {
-    int fps = 20;
-    int scalePercent = 100;
-    bool highQuality = true;
+    GifBuildOptions gif;
     SubtitleList subtitles;
     QStringList inputs;
     QString output;
 };
-
-void PrintError(const QString& text) {
-    std::fprintf(stderr, "frameloop-cli: %s\n", text.toLocal8Bit().constData());
-}
-
-std::optional<int> ParseInt(const QString& text) {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
-}
 
 int32_t ScreenPixelsPerInch() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -53,10 +42,10 @@ int32_t ScreenPixelsPerInch() {
 }
 
 // FIRST:LAST:X:Y:TEXT with the default subtitle style.
-std::unique_ptr<SubtitleItem> ParseSubtitle(const QString& spec, QString& error) {
-    const QStringList parts = spec.split(QLatin1Char(':'));
+std::unique_ptr<SubtitleItem> ParseSubtitle(const QString& value, QString& error) {
+    const QStringList parts = value.split(QLatin1Char(':'));
     if (parts.size() < 5) {
-        error = QStringLiteral("bad subtitle '%1': expected FIRST:LAST:X:Y:TEXT").arg(spec);
+        error = QStringLiteral("bad subtitle '%1': expected FIRST:LAST:X:Y:TEXT").arg(value);
         return nullptr;
     }
     const auto first = ParseInt(parts[0]), last = ParseInt(parts[1]);
@@ -64,7 +53,7 @@ std::unique_ptr<SubtitleItem> ParseSubtitle(const QString& spec, QString& error)
     if (!first || !last || !x || !y || *first < 1 || *last < *first) {
         error = QStringLiteral("bad subtitle '%1': FIRST and LAST must be frame numbers with "
                                "1 <= FIRST <= LAST, X and Y whole numbers")
-                    .arg(spec);
+                    .arg(value);
         return nullptr;
     }
     const QByteArray text = parts.mid(4).join(QLatin1Char(':')).toUtf8();
@@ -93,42 +82,23 @@ int ParseArguments(const QStringList& args, MakeGifOptions& options) {
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == QLatin1String("--fps") || arg == QLatin1String("--scale") ||
-            arg == QLatin1String("--quality") || arg == QLatin1String("--subtitle")) {
+        if (IsGifBuildOption(arg) || arg == QLatin1String("--subtitle")) {
             if (!hasValue) {
                 PrintError(QStringLiteral("%1 needs a value").arg(arg));
                 return 2;
             }
             const QString value = args[++i];
-            if (arg == QLatin1String("--fps")) {
-                const auto fps = ParseInt(value);
-                if (!fps || *fps < 1 || *fps > 100) {
-                    PrintError(QStringLiteral("bad --fps '%1': expected 1 to 100").arg(value));
+            if (IsGifBuildOption(arg)) {
+                if (!ApplyGifBuildOption(arg, value, options.gif))
                     return 2;
-                }
-                options.fps = *fps;
-            } else if (arg == QLatin1String("--scale")) {
-                const auto scale = ParseInt(value);
-                if (!scale || *scale < 10 || *scale > 100) {
-                    PrintError(QStringLiteral("bad --scale '%1': expected 10 to 100").arg(value));
-                    return 2;
-                }
-                options.scalePercent = *scale;
-            } else if (arg == QLatin1String("--quality")) {
-                if (value != QLatin1String("high") && value != QLatin1String("medium")) {
-                    PrintError(
-                        QStringLiteral("bad --quality '%1': expected high or medium").arg(value));
-                    return 2;
-                }
-                options.highQuality = value == QLatin1String("high");
-            } else {
-                auto item = ParseSubtitle(value, error);
-                if (!item) {
-                    PrintError(error);
-                    return 2;
-                }
-                options.subtitles.push_back(std::move(item));
+                continue;
             }
+            auto item = ParseSubtitle(value, error);
+            if (!item) {
+                PrintError(error);
+                return 2;
+            }
+            options.subtitles.push_back(std::move(item));
         } else if (arg.startsWith(QLatin1String("--")) && arg.size() > 2) {
             PrintError(QStringLiteral("unknown option '%1'").arg(arg));
             return 2;
@@ -219,7 +189,7 @@ int BuildGif(MakeGifOptions& options) {
     InstallQtTextRasterizer();
     const CxImage& first = *frames.front();
     const CaptureRect rect{0, 0, int32_t(first.Width()), int32_t(first.Height())};
-    const float scale = float(options.scalePercent) / 100.0f;
+    const float scale = float(options.gif.scalePercent) / 100.0f;
     const int32_t width = ScaledLength(rect.Width(), scale);
     const int32_t height = ScaledLength(rect.Height(), scale);
 
@@ -233,25 +203,14 @@ int BuildGif(MakeGifOptions& options) {
         return 1;
     }
     const std::size_t preparedCount = prepared.size();
-    // Built next to the output and renamed at the end, so a failed build never
-    // destroys an existing file of that name.
-    const QString partial = options.output + QStringLiteral(".part");
-    if (QFile probe(partial); !probe.open(QIODevice::WriteOnly)) {
-        PrintError(
-            QStringLiteral("cannot write '%1': %2").arg(options.output, probe.errorString()));
+    PartialOutput output(options.output);
+    if (!output.Reserve())
         return 1;
-    }
-    WriteAnimatedGif(QFile::encodeName(partial).toStdString(), prepared, uint32_t(options.fps),
-                     options.highQuality, progress);
-    const QFileInfo written(partial);
-    if (written.size() == 0 || std::rename(QFile::encodeName(partial).constData(),
-                                           QFile::encodeName(options.output).constData()) != 0) {
-        QFile::remove(partial);
-        PrintError(QStringLiteral("cannot write '%1'").arg(options.output));
+    WriteAnimatedGif(QFile::encodeName(output.PartialPath()).toStdString(), prepared,
+                     uint32_t(options.gif.fps), options.gif.highQuality, progress);
+    if (!output.Commit())
         return 1;
-    }
-    std::printf("%zu frames, %d*%d, %.2f KB\n", preparedCount, width, height,
-                double(QFileInfo(options.output).size()) / 1024.0);
+    PrintGifSummary(preparedCount, width, height, options.output);
     return 0;
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/cli_common.h"
 #include "engine/gif_maker.h"
 #include "platform/xcb_screen_source.h"
 
@@ -26,21 +27,9 @@ namespace {
 struct RecordOptions {
     CaptureRect rect;
     double seconds = 0;
-    int fps = 20;
-    int scalePercent = 100;
-    bool highQuality = true;
+    GifBuildOptions gif;
     QString output;
 };
-
-void PrintError(const QString& text) {
-    std::fprintf(stderr, "frameloop-cli: %s\n", text.toLocal8Bit().constData());
-}
-
-std::optional<int> ParseInt(const QString& text) {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
-}
 
 // X,Y,W,H with a non-empty size that the X protocol can carry.
 std::optional<CaptureRect> ParseRect(const QString& text) {
@@ -65,9 +54,7 @@ int ParseArguments(const QStringList& args, RecordOptions& options) {
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         const bool takesValue = arg == QLatin1String("--rect") ||
-                                arg == QLatin1String("--seconds") ||
-                                arg == QLatin1String("--fps") || arg == QLatin1String("--scale") ||
-                                arg == QLatin1String("--quality");
+                                arg == QLatin1String("--seconds") || IsGifBuildOption(arg);
         if (!takesValue) {
             if (arg.startsWith(QLatin1String("--")) && arg.size() > 2) {
                 PrintError(QStringLiteral("unknown option '%1'").arg(arg));
@@ -102,27 +89,8 @@ int ParseArguments(const QStringList& args, RecordOptions& options) {
             }
             options.seconds = seconds;
             haveSeconds = true;
-        } else if (arg == QLatin1String("--fps")) {
-            const auto fps = ParseInt(value);
-            if (!fps || *fps < 1 || *fps > 100) {
-                PrintError(QStringLiteral("bad --fps '%1': expected 1 to 100").arg(value));
-                return 2;
-            }
-            options.fps = *fps;
-        } else if (arg == QLatin1String("--scale")) {
-            const auto scale = ParseInt(value);
-            if (!scale || *scale < 1 || *scale > 100) {
-                PrintError(QStringLiteral("bad --scale '%1': expected 1 to 100").arg(value));
-                return 2;
-            }
-            options.scalePercent = *scale;
-        } else {
-            if (value != QLatin1String("high") && value != QLatin1String("medium")) {
-                PrintError(
-                    QStringLiteral("bad --quality '%1': expected high or medium").arg(value));
-                return 2;
-            }
-            options.highQuality = value == QLatin1String("high");
+        } else if (!ApplyGifBuildOption(arg, value, options.gif)) {
+            return 2;
         }
     }
     if (!haveRect || !haveSeconds || positional.size() != 1) {
@@ -144,7 +112,7 @@ public:
     void Start() {
         const CaptureRect& r = options_.rect;
         maker_.SetCaptureRect(r.left, r.top, r.right, r.bottom);
-        maker_.PostToWorker(WM_CAPTURE_START, 0, 1000 / options_.fps);
+        maker_.PostToWorker(WM_CAPTURE_START, 0, 1000 / options_.gif.fps);
         stopTimer_.setSingleShot(true);
         stopTimer_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&stopTimer_, &QTimer::timeout, this, [this] {
@@ -194,9 +162,9 @@ private:
         stopTimer_.stop();
         std::printf("%d frames recorded\n", framesRecorded_);
         std::fflush(stdout);
-        maker_.SetGifParams(options_.fps, float(options_.scalePercent) / 100.0f,
+        maker_.SetGifParams(options_.gif.fps, float(options_.gif.scalePercent) / 100.0f,
                             QFile::encodeName(buildPath_).toStdString());
-        maker_.PostToWorker(WM_MAKE_GIF, 0, options_.highQuality ? 1 : 0);
+        maker_.PostToWorker(WM_MAKE_GIF, 0, options_.gif.highQuality ? 1 : 0);
     }
 
     CGifMaker& maker_;
@@ -217,14 +185,10 @@ int Record(const RecordOptions& options) {
         PrintError(QStringLiteral("cannot open the X display"));
         return 1;
     }
-    // Built next to the output and renamed at the end, so a failed build never
-    // destroys an existing file of that name.
-    const QString partial = options.output + QStringLiteral(".part");
-    if (QFile probe(partial); !probe.open(QIODevice::WriteOnly)) {
-        PrintError(
-            QStringLiteral("cannot write '%1': %2").arg(options.output, probe.errorString()));
+    PartialOutput output(options.output);
+    if (!output.Reserve())
         return 1;
-    }
+    const QString partial = output.PartialPath();
     QFile::remove(partial);
 
     CGifMaker maker;
@@ -242,22 +206,13 @@ int Record(const RecordOptions& options) {
         PrintError(QStringLiteral("the recording reached its memory limit and stopped early "
                                   "(FRAMELOOP_MAX_MEMORY_MB sets the limit)"));
     if (!session.Done() || session.PreparedFrames() == 0) {
-        QFile::remove(partial);
         PrintError(QStringLiteral("no frames were recorded"));
         return 1;
     }
-    const QFileInfo written(partial);
-    if (!written.exists() || written.size() == 0 ||
-        std::rename(QFile::encodeName(partial).constData(),
-                    QFile::encodeName(options.output).constData()) != 0) {
-        QFile::remove(partial);
-        PrintError(QStringLiteral("cannot write '%1'").arg(options.output));
+    if (!output.Commit())
         return 1;
-    }
-    std::printf("%llu frames, %d*%d, %.2f KB\n",
-                static_cast<unsigned long long>(session.PreparedFrames()),
-                GifWidthOf(session.GifSize()), GifHeightOf(session.GifSize()),
-                double(QFileInfo(options.output).size()) / 1024.0);
+    PrintGifSummary(session.PreparedFrames(), GifWidthOf(session.GifSize()),
+                    GifHeightOf(session.GifSize()), options.output);
     return 0;
 }
 
