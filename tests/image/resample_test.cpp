@@ -116,8 +116,32 @@ TEST(Resize, EveryRatioGivesTheTruncatedAreaAverage) {
     }
 }
 
+TEST(Resize, EachNewPixelIsTheAreaColourAtItsSourceCentre) {
+    for (const RatioCase& r : kRatios) {
+        SCOPED_TRACE(testing::Message()
+                     << r.width << "x" << r.height << " -> " << r.newWidth << "x" << r.newHeight);
+        CxImage src;
+        FillRandom24(src, r.width, r.height, r.height);
+        CxImage img(src);
+        ASSERT_TRUE(img.Resize(int32_t(r.newWidth), int32_t(r.newHeight)));
+        const float xs = float(r.width) / float(r.newWidth);
+        const float ys = float(r.height) / float(r.newHeight);
+        for (uint32_t y = 0; y < r.newHeight; ++y) {
+            for (uint32_t x = 0; x < r.newWidth; ++x) {
+                const float sX = (float(x) + 0.5f) * xs - 0.5f;
+                const float sY = (float(y) + 0.5f) * ys - 0.5f;
+                const RgbQuad want = src.AreaColor(sX, sY, xs, ys);
+                const RgbQuad got = img.ColorAt(x, y);
+                ASSERT_EQ(got.rgbRed, want.rgbRed) << x << "," << y;
+                ASSERT_EQ(got.rgbGreen, want.rgbGreen) << x << "," << y;
+                ASSERT_EQ(got.rgbBlue, want.rgbBlue) << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(Resize, AUniformImageStaysUniform) {
-    for (const uint8_t v : {0, 1, 77, 128, 254, 255}) {
+    for (const uint8_t v : {1, 128, 255}) {
         for (const RatioCase& r : kRatios) {
             SCOPED_TRACE(testing::Message() << int(v) << " " << r.width << "x" << r.height << " -> "
                                             << r.newWidth << "x" << r.newHeight);
