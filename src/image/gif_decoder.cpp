@@ -848,6 +848,16 @@ bool DecodeGif(ByteSource& file, CxImage& target) {
     return true;
 }
 
+bool DecodeGifFile(const std::string& path, CxImage& target) {
+    FileSource file(path);
+    if (!file.IsOpen()) {
+        target.Release();
+        target.SetLastError(std::strerror(file.OpenError()));
+        return false;
+    }
+    return DecodeGif(file, target);
+}
+
 bool DecodeAllGifFrames(ByteSource& file, const GifFrameCallback& onFrame,
                         GifDecodeSummary* summary) {
     GifDecoder decoder(file, -1);

@@ -128,6 +128,10 @@ LzwResult DecodeLzwImage(ByteSource& file, GifRowOutput* rows, uint32_t width, u
 // the composite of the last image decoded, or no pixels at all).
 bool DecodeGif(ByteSource& file, CxImage& target);
 
+// DecodeGif on the file at `path`; a file that cannot be opened fails with
+// the system's reason as the target's last error.
+bool DecodeGifFile(const std::string& path, CxImage& target);
+
 // Called with every composed frame in order; return false to stop early.
 using GifFrameCallback = std::function<bool(const CxImage& composedFrame, int32_t index)>;
 
