@@ -10,7 +10,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -40,13 +42,6 @@ struct EncodedDeleter {
     void operator()(uint8_t* p) const { CxImage::FreeEncodedBuffer(p); }
 };
 using EncodedBuffer = std::unique_ptr<uint8_t, EncodedDeleter>;
-
-struct GifEntry {
-    GdImage image;
-    int delay = 0; // hundredths of a second
-    // The picture of the previous entry, continued after its delay ran full.
-    bool repeatsPrevious = false;
-};
 
 using ColorTable = std::array<RgbQuad, 256>;
 
@@ -192,51 +187,89 @@ GdImage ToGdImage(const EncodedFrame& frame, gdImagePtr holder) {
     return image;
 }
 
-// A frame identical to the last entry only lengthens it, as long as the
-// summed delay still fits the delay field; past that the run continues in a
-// new entry, so a long still scene keeps its full duration.
-void AppendMerged(std::vector<GifEntry>& entries, GdImage image, int delay) {
-    const bool same =
-        !entries.empty() && gdImageCompare(entries.back().image.get(), image.get()) == 0;
-    if (same && entries.back().delay + delay <= kMaxGifDelay) {
-        entries.back().delay += delay;
-        return;
-    }
-    entries.push_back(GifEntry{std::move(image), delay, same});
-}
-
 // Writes what libgd returned; a null buffer writes nothing.
 void WriteGdBuffer(FileSink& file, const GdBuffer& buffer, int size) {
     if (buffer && size > 0)
         file.Write(std::span(static_cast<const uint8_t*>(buffer.get()), std::size_t(size)));
 }
 
-bool WriteEntries(const std::string& path, const std::vector<GifEntry>& entries) {
-    FileSink file(path);
-    if (!file.IsOpen())
-        return false;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        gdImagePtr image = entries[i].image.get();
+// Streams the animation: runs of identical frames become one image with the
+// sum of their delays, and an image goes to the file as soon as the next,
+// different one shows that its delay is final. Only the image being lengthened
+// and the one last written (libgd stores the next image as the rectangle in
+// which it differs from that one) stay in memory, however long the recording.
+// The file is created with the first image, so a build in which no frame
+// survives leaves no file behind.
+class AnimationWriter {
+public:
+    explicit AnimationWriter(std::string path) : path_(std::move(path)) {}
+
+    void Add(GdImage image, int delay) {
+        const bool same = pending_ && gdImageCompare(pending_.get(), image.get()) == 0;
+        // A still scene longer than the delay field continues in another
+        // image, so the animation keeps its full duration.
+        if (same && pendingDelay_ + delay <= kMaxGifDelay) {
+            pendingDelay_ += delay;
+            return;
+        }
+        WritePending();
+        pending_ = std::move(image);
+        pendingDelay_ = delay;
+        pendingRepeats_ = same;
+    }
+
+    // Writes the last image and the trailer; true when the whole file was written.
+    bool Finish() {
+        WritePending();
+        if (!file_)
+            return false;
+        int size = 0;
+        const GdBuffer end(gdImageGifAnimEndPtr(&size));
+        WriteGdBuffer(*file_, end, size);
+        return file_->Close();
+    }
+
+private:
+    void WritePending() {
+        if (!pending_ || !Open()) {
+            pending_.reset();
+            return;
+        }
         // Each size is read only after the call that sets it has returned.
-        if (i == 0) {
+        if (!written_) {
             int size = 0;
-            const GdBuffer begin(gdImageGifAnimBeginPtr(image, &size, 1, 0));
-            WriteGdBuffer(file, begin, size);
+            const GdBuffer begin(gdImageGifAnimBeginPtr(pending_.get(), &size, 1, 0));
+            WriteGdBuffer(*file_, begin, size);
         }
         // libgd cannot store an empty changed rectangle, which is what a
         // repeated picture would give: that one goes out whole.
-        gdImagePtr previous =
-            i > 0 && !entries[i].repeatsPrevious ? entries[i - 1].image.get() : nullptr;
+        gdImagePtr previous = pendingRepeats_ ? nullptr : written_.get();
         int size = 0;
         const GdBuffer frame(
-            gdImageGifAnimAddPtr(image, &size, 0, 0, 0, entries[i].delay, 1, previous));
-        WriteGdBuffer(file, frame, size);
+            gdImageGifAnimAddPtr(pending_.get(), &size, 0, 0, 0, pendingDelay_, 1, previous));
+        WriteGdBuffer(*file_, frame, size);
+        written_ = std::move(pending_);
     }
-    int size = 0;
-    const GdBuffer end(gdImageGifAnimEndPtr(&size));
-    WriteGdBuffer(file, end, size);
-    return file.Close();
-}
+
+    bool Open() {
+        if (!file_ && !failed_) {
+            file_.emplace(path_);
+            if (!file_->IsOpen()) {
+                file_.reset();
+                failed_ = true;
+            }
+        }
+        return file_.has_value();
+    }
+
+    std::string path_;
+    std::optional<FileSink> file_;
+    bool failed_ = false; // the file could not be created
+    GdImage written_;
+    GdImage pending_;
+    int pendingDelay_ = 0;
+    bool pendingRepeats_ = false; // same picture as written_
+};
 
 } // namespace
 
@@ -250,7 +283,7 @@ bool WriteAnimatedGif(const std::string& path, FrameList& frames, uint32_t frame
     const ColorTable table = BuildCommonPalette(frames);
     const GdImage holder = MakePaletteHolder(table);
     const float step = float(35.0 / double(frames.size()));
-    std::vector<GifEntry> entries;
+    AnimationWriter writer(path);
     FramePipeline(frames, table, dither).Run([&](std::size_t j, EncodedFrame encoded) {
         const int percent = int(double(j) * double(step) + 60.0);
         if (percent < 95)
@@ -258,12 +291,11 @@ bool WriteAnimatedGif(const std::string& path, FrameList& frames, uint32_t frame
         if (!holder)
             return;
         if (GdImage image = ToGdImage(encoded, holder.get()))
-            AppendMerged(entries, std::move(image), delay);
+            writer.Add(std::move(image), delay);
     });
     Report(progress, 95);
 
-    const bool written = !entries.empty() && WriteEntries(path, entries);
-    entries.clear();
+    const bool written = writer.Finish();
     Report(progress, 100);
     return written;
 }

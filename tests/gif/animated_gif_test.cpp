@@ -383,6 +383,16 @@ TEST_F(AnimatedGif, FramesThatCannotBeEncodedAreLeftOut) {
     EXPECT_EQ(info.images[1].delay, 10);
 }
 
+TEST_F(AnimatedGif, NoFileWhenNoFrameCanBeEncoded) {
+    FrameList frames;
+    frames.push_back(std::make_unique<CxImage>());
+    frames.push_back(std::make_unique<CxImage>());
+    const Build b = WriteGif(Path(), frames, 10);
+    EXPECT_FALSE(b.result);
+    EXPECT_EQ(b.progress, (std::vector<int>{60, 77, 95, 100}));
+    EXPECT_FALSE(QFile::exists(Path()));
+}
+
 TEST_F(AnimatedGif, NoFramesWritesNothing) {
     FrameList frames;
     EXPECT_FALSE(WriteGif(Path(), frames, 10).result);
