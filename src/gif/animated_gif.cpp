@@ -27,6 +27,7 @@ namespace {
 // The GIF delay field has 16 bits (hundredths of a second).
 constexpr int kMaxGifDelay = 65535;
 constexpr uint32_t kPaletteBits = 8;
+constexpr unsigned kMaxThreads = 8;
 
 struct GdImageDeleter {
     void operator()(gdImagePtr image) const { gdImageDestroy(image); }
@@ -94,7 +95,9 @@ public:
 
 private:
     void StartHelpers(std::vector<std::jthread>& helpers) {
-        const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+        // Past a handful of threads the calling thread's share (libgd reading
+        // and writing) sets the pace; more helpers only pile up encoded frames.
+        const std::size_t cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
         const std::size_t wanted = std::min(cores, frames_.size()) - 1;
         try {
             for (std::size_t i = 0; i < wanted; ++i)
