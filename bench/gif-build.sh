@@ -40,7 +40,10 @@ report() { # label, command...
     local label=$1 out=$2
     shift 2
     local figures
-    figures=$(python3 "$root/bench/measure.py" $runs "$@")
+    if ! figures=$(python3 "$root/bench/measure.py" $runs "$@"); then
+        printf '| %-34s | failed: %s |\n' "$label" "$*"
+        return 0
+    fi
     local size_kb psnr
     size_kb=$(( $(stat -c %s "$out") / 1024 ))
     psnr=$(psnr_of "$out" "$frames")

@@ -5,7 +5,7 @@ FRAMELOOP_PACKAGES=(
     qt6-base-dev libgd-dev libpng-dev libjpeg-dev zlib1g-dev libgtest-dev
     libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev
     xvfb xauth fonts-dejavu-core
-    gifsicle imagemagick xdotool xclip x11-utils x11-apps ffmpeg
+    gifsicle imagemagick xdotool xclip x11-utils x11-apps ffmpeg time
 )
 
 frameloop_install_deps() {
