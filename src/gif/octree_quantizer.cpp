@@ -12,18 +12,6 @@ uint64_t StrideOf(uint64_t width, uint64_t bits) {
     return ((bits * width + 31) / 32) * 4;
 }
 
-// Palette index of pixel x in a row of a 1-, 4- or 8-bit image.
-uint8_t IndexInRow(const uint8_t* row, uint32_t x, uint32_t bits) {
-    switch (bits) {
-    case 8:
-        return row[x];
-    case 4:
-        return (x & 1) ? (row[x >> 1] & 0x0F) : uint8_t(row[x >> 1] >> 4);
-    default:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    }
-}
-
 } // namespace
 
 OctreeQuantizer::OctreeQuantizer(uint32_t colors, uint32_t colorBits)
@@ -138,7 +126,7 @@ bool OctreeQuantizer::AddImage(std::span<const uint8_t> block) {
     if (head.biClrUsed < (1u << bits)) {
         for (uint32_t y = 0; y < height; ++y) {
             for (uint32_t x = 0; x < width; ++x) {
-                if (IndexInRow(rows + y * stride, x, bits) >= head.biClrUsed)
+                if (IndexInPackedRow(rows + y * stride, x, bits) >= head.biClrUsed)
                     return false;
             }
         }
@@ -147,7 +135,7 @@ bool OctreeQuantizer::AddImage(std::span<const uint8_t> block) {
         const uint8_t* row = rows + y * stride;
         for (uint32_t x = 0; x < width; ++x) {
             RgbQuad c;
-            std::memcpy(&c, table + IndexInRow(row, x, bits), sizeof c);
+            std::memcpy(&c, table + IndexInPackedRow(row, x, bits), sizeof c);
             Insert(c.rgbRed, c.rgbGreen, c.rgbBlue, c.rgbReserved);
             ReduceToLimit();
         }

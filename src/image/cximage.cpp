@@ -69,7 +69,9 @@ std::unique_ptr<uint8_t[]> AllocateBytes(std::size_t n) {
 
 } // namespace
 
-CxImage::CxImage(uint32_t imageType) { ResetInfo(imageType); }
+CxImage::CxImage(uint32_t imageType) {
+    ResetInfo(imageType);
+}
 
 CxImage::CxImage(const CxImage& src, bool copyPixels, bool copySelection, bool copyAlpha) {
     ResetInfo(src.Type());
@@ -310,8 +312,8 @@ uint8_t CxImage::NearestIndex(RgbQuad c) {
         return 0;
     if (info_.last_c_isvalid && SameQuad(info_.last_c, c))
         return info_.last_c_index;
-    const uint32_t m = head_.biClrImportant ? std::min(head_.biClrImportant, head_.biClrUsed)
-                                            : head_.biClrUsed;
+    const uint32_t m =
+        head_.biClrImportant ? std::min(head_.biClrImportant, head_.biClrUsed) : head_.biClrUsed;
     const std::span<const RgbQuad> searched(pal, m);
     // An invalid memo means the table or its searched length may have changed.
     NearestColorLookup* lookup =
@@ -323,21 +325,10 @@ uint8_t CxImage::NearestIndex(RgbQuad c) {
 }
 
 uint8_t CxImage::IndexAt(int64_t x, int64_t y) const {
+    // Only 1-, 4- and 8-bit images have a colour table.
     if (!dib_ || head_.biClrUsed == 0 || !IsInside(x, y))
         return 0;
-    const uint8_t* row = Row(uint32_t(y));
-    switch (head_.biBitCount) {
-    case 8:
-        return row[x];
-    case 4: {
-        const uint8_t byte = row[x >> 1];
-        return (x & 1) ? (byte & 0x0F) : uint8_t(byte >> 4);
-    }
-    case 1:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    default:
-        return 0;
-    }
+    return IndexInPackedRow(Row(uint32_t(y)), uint32_t(x), head_.biBitCount);
 }
 
 void CxImage::SetIndexAt(int64_t x, int64_t y, uint8_t i) {
@@ -483,4 +474,6 @@ void CxImage::SelectionDelete() {
     selection_ = nullptr;
 }
 
-void CxImage::FreeEncodedBuffer(uint8_t* buffer) { std::free(buffer); }
+void CxImage::FreeEncodedBuffer(uint8_t* buffer) {
+    std::free(buffer);
+}

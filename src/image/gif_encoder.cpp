@@ -174,17 +174,6 @@ private:
     int prefix_ = -1;
 };
 
-uint8_t IndexInRow(const uint8_t* row, uint32_t x, uint32_t bpp) {
-    switch (bpp) {
-    case 8:
-        return row[x];
-    case 4:
-        return (x & 1) ? (row[x >> 1] & 0x0F) : uint8_t(row[x >> 1] >> 4);
-    default:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    }
-}
-
 void PutLe16(std::vector<uint8_t>& out, uint32_t v) {
     out.push_back(uint8_t(v));
     out.push_back(uint8_t(v >> 8));
@@ -257,7 +246,7 @@ bool CxImageGIF::Encode(ByteSink* file) {
     for (uint32_t row = h; row-- > 0;) {
         const uint8_t* pixels = Row(row);
         for (uint32_t x = 0; x < w; ++x)
-            lzw.Add(IndexInRow(pixels, x, bpp));
+            lzw.Add(IndexInPackedRow(pixels, x, bpp));
     }
     lzw.Finish();
 

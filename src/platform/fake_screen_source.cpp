@@ -33,12 +33,7 @@ bool FakeScreenSource::Grab(const CaptureRect& rect, CxImage& out) {
     ++attempts_;
     if (options_.failEvery > 0 && attempts_ % options_.failEvery == 0)
         return false;
-    const int64_t width = int64_t(rect.right) - rect.left;
-    const int64_t height = int64_t(rect.bottom) - rect.top;
-    if (width <= 0 || height <= 0 || width > std::numeric_limits<int32_t>::max() ||
-        height > std::numeric_limits<int32_t>::max())
-        return false;
-    if (!out.Create(uint32_t(width), uint32_t(height), 24))
+    if (!CreateFrameFor(rect, out))
         return false;
     out.ClearPixels();
     const int32_t grab = made_++;

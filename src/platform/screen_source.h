@@ -13,3 +13,7 @@ public:
     // Must be called on the thread that created the source.
     virtual bool Grab(const CaptureRect& rect, CxImage& out) = 0;
 };
+
+// Makes `out` an empty 24-bit frame of the rectangle's size; false for an
+// empty or oversized rectangle, or when the frame cannot be allocated.
+bool CreateFrameFor(const CaptureRect& rect, CxImage& out);

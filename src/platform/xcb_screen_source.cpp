@@ -347,12 +347,7 @@ bool XcbScreenSource::CanConnect(const char* display) {
 bool XcbScreenSource::Grab(const CaptureRect& rect, CxImage& out) {
     if (!Usable())
         return false;
-    const int64_t width = int64_t(rect.right) - rect.left;
-    const int64_t height = int64_t(rect.bottom) - rect.top;
-    if (width <= 0 || height <= 0 || width > std::numeric_limits<int32_t>::max() ||
-        height > std::numeric_limits<int32_t>::max())
-        return false;
-    if (!out.Create(uint32_t(width), uint32_t(height), 24))
+    if (!CreateFrameFor(rect, out))
         return false;
 
     state_->FollowRootSize();
