@@ -1,13 +1,21 @@
 #include "cli/frames_command.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <limits>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "image/byte_source.h"
@@ -105,6 +113,85 @@ bool MakeOutputDir(const std::string& dir) {
     return true;
 }
 
+// Encoding a picture (zlib, for PNG) costs more than composing the next GIF
+// frame, so pictures are written on worker threads while decoding goes on.
+// The queue is short, so only a few frames are held at a time.
+class PictureWriters {
+public:
+    explicit PictureWriters(uint32_t format) : format_(format) {
+        const unsigned count = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < count; ++i)
+            threads_.emplace_back([this] { Work(); });
+        capacity_ = 2 * count;
+    }
+    ~PictureWriters() { Finish(); }
+    PictureWriters(const PictureWriters&) = delete;
+    PictureWriters& operator=(const PictureWriters&) = delete;
+
+    void Submit(std::unique_ptr<CxImage> frame, std::string path, int32_t index) {
+        std::unique_lock lock(mutex_);
+        space_.wait(lock, [this] { return jobs_.size() < capacity_; });
+        jobs_.push_back(Job{std::move(frame), std::move(path), index});
+        work_.notify_one();
+    }
+
+    bool Failed() const {
+        std::lock_guard lock(mutex_);
+        return !failure_.empty();
+    }
+
+    // Waits for every picture; returns the failure of the earliest frame, or "".
+    std::string Finish() {
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+        }
+        work_.notify_all();
+        threads_.clear(); // joins
+        return failure_;
+    }
+
+private:
+    struct Job {
+        std::unique_ptr<CxImage> frame;
+        std::string path;
+        int32_t index = 0;
+    };
+
+    void Work() {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock lock(mutex_);
+                work_.wait(lock, [this] { return closing_ || !jobs_.empty(); });
+                if (jobs_.empty())
+                    return;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            space_.notify_one();
+            if (!SaveFrameToFile(*job.frame, job.path, format_)) {
+                std::lock_guard lock(mutex_);
+                if (job.index < failedIndex_) {
+                    failedIndex_ = job.index;
+                    failure_ = "cannot write " + Quoted(job.path);
+                }
+            }
+        }
+    }
+
+    const uint32_t format_;
+    mutable std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable space_;
+    std::deque<Job> jobs_;
+    std::size_t capacity_ = 2;
+    bool closing_ = false;
+    int32_t failedIndex_ = std::numeric_limits<int32_t>::max();
+    std::string failure_;
+    std::vector<std::jthread> threads_;
+};
+
 int WriteFrames(const FramesOptions& options) {
     std::error_code error;
     if (std::filesystem::is_directory(options.input, error)) {
@@ -124,6 +211,7 @@ int WriteFrames(const FramesOptions& options) {
     std::string failure;
     int32_t written = 0;
     GifDecodeSummary summary;
+    PictureWriters writers(options.format);
     const bool decoded = DecodeAllGifFrames(
         source,
         [&](const CxImage& composed, int32_t index) {
@@ -134,21 +222,19 @@ int WriteFrames(const FramesOptions& options) {
                           " holds no picture";
                 return false;
             }
-            CxImage frame(composed);
-            if (!frame.IncreaseBpp(24)) {
+            auto frame = std::make_unique<CxImage>(composed);
+            if (!frame->IncreaseBpp(24)) {
                 failure =
-                    "cannot convert frame " + std::to_string(index + 1) + ": " + frame.LastError();
+                    "cannot convert frame " + std::to_string(index + 1) + ": " + frame->LastError();
                 return false;
             }
-            const std::string path = FramePath(options, index);
-            if (!SaveFrameToFile(frame, path, options.format)) {
-                failure = "cannot write " + Quoted(path);
-                return false;
-            }
+            writers.Submit(std::move(frame), FramePath(options, index), index);
             ++written;
-            return true;
+            return !writers.Failed();
         },
         &summary);
+    if (std::string writeFailure = writers.Finish(); failure.empty())
+        failure = std::move(writeFailure);
 
     if (!decoded) {
         switch (summary.error) {

@@ -133,6 +133,18 @@ TEST_F(FramesCommand, ReportsFilesItCannotUse) {
     r = Cli({"frames", gif, text + "/out"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("cannot create folder")) << r.err.toStdString();
+
+    // A folder where the second picture should go: that frame cannot be written,
+    // and the first failing frame is the one reported.
+    const QString twoFrames = Path("two.gif");
+    Tool("convert", {"-size", "8x8", "xc:red", "xc:blue", "xc:green", "-loop", "0", twoFrames});
+    ASSERT_TRUE(QDir().mkpath(Path("blocked/frame-0002.png")));
+    ASSERT_TRUE(QDir().mkpath(Path("blocked/frame-0003.png")));
+    r = Cli({"frames", twoFrames, Path("blocked")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(("cannot write '" + Path("blocked/frame-0002.png") + "'").toUtf8()))
+        << r.err.toStdString();
+    EXPECT_TRUE(QFileInfo(Path("blocked/frame-0001.png")).isFile());
 }
 
 TEST_F(FramesCommand, RefusesAScreenTooLargeForMemory) {
