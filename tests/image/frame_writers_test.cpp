@@ -17,6 +17,7 @@
 #include <map>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 using testing_support::HaveProgram;
@@ -218,28 +219,21 @@ TEST(SaveFrameBmp, WritesAFileHeaderAnInfoHeaderAndPaddedRowsBottomUp) {
         EXPECT_EQ(b[54 + row * stride + 15], 0) << row;
 }
 
-TEST(SaveFrameBmp, DecodesToTheSamePixels) {
+TEST(SaveFrame, LosslessFormatsDecodeToTheSamePixels) {
     CxImage img;
     MakePattern24(img, 37, 21);
-    const QImage decoded = Decode(Encode(img, CXIMAGE_FORMAT_BMP), "BMP");
-    ASSERT_FALSE(decoded.isNull());
-    ASSERT_EQ(decoded.width(), 37);
-    ASSERT_EQ(decoded.height(), 21);
-    EXPECT_EQ(Compare(decoded, img).worst, 0);
+    for (const auto& [format, qtName] :
+         {std::pair{CXIMAGE_FORMAT_BMP, "BMP"}, std::pair{CXIMAGE_FORMAT_PNG, "PNG"}}) {
+        SCOPED_TRACE(qtName);
+        const QImage decoded = Decode(Encode(img, format), qtName);
+        ASSERT_FALSE(decoded.isNull());
+        ASSERT_EQ(decoded.size(), QSize(37, 21));
+        EXPECT_EQ(Compare(decoded, img).worst, 0);
+    }
 }
 
 // ---------------------------------------------------------------------------
 // PNG
-
-TEST(SaveFramePng, DecodesToTheSamePixels) {
-    CxImage img;
-    MakePattern24(img, 37, 21);
-    const QImage decoded = Decode(Encode(img, CXIMAGE_FORMAT_PNG), "PNG");
-    ASSERT_FALSE(decoded.isNull());
-    ASSERT_EQ(decoded.width(), 37);
-    ASSERT_EQ(decoded.height(), 21);
-    EXPECT_EQ(Compare(decoded, img).worst, 0);
-}
 
 TEST(SaveFramePng, IsEightBitRgbNotInterlacedWithWhiteBackgroundAndResolution) {
     CxImage img;

@@ -737,35 +737,7 @@ protected:
 
     // Three 48x32 frames: a gradient with a shape drawn on it.
     void MakeMovingShapes(const QString& name, const QStringList& extra) {
-        QStringList args = {"-size",
-                            "48x32",
-                            "gradient:red-blue",
-                            "(",
-                            "-clone",
-                            "0",
-                            "-fill",
-                            "green",
-                            "-draw",
-                            "rectangle 5,4 14,11",
-                            ")",
-                            "(",
-                            "-clone",
-                            "0",
-                            "-fill",
-                            "yellow",
-                            "-draw",
-                            "rectangle 20,10 31,17",
-                            ")",
-                            "(",
-                            "-clone",
-                            "0",
-                            "-fill",
-                            "white",
-                            "-draw",
-                            "circle 30,20 34,24",
-                            ")",
-                            "-delete",
-                            "0"};
+        QStringList args = testing_support::MovingShapesArgs();
         args << extra << "-loop"
              << "0" << Path(name);
         Run("convert", args);

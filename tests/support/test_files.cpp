@@ -40,4 +40,36 @@ bool WriteWholeFile(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
+QStringList MovingShapesArgs() {
+    return {"-size",
+            "48x32",
+            "gradient:red-blue",
+            "(",
+            "-clone",
+            "0",
+            "-fill",
+            "green",
+            "-draw",
+            "rectangle 5,4 14,11",
+            ")",
+            "(",
+            "-clone",
+            "0",
+            "-fill",
+            "yellow",
+            "-draw",
+            "rectangle 20,10 31,17",
+            ")",
+            "(",
+            "-clone",
+            "0",
+            "-fill",
+            "white",
+            "-draw",
+            "circle 30,20 34,24",
+            ")",
+            "-delete",
+            "0"};
+}
+
 } // namespace testing_support
