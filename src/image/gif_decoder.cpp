@@ -1,10 +1,12 @@
 #include "image/gif_decoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <vector>
 
+#include "image/gif_lzw.h"
 #include "image/palette_ops.h"
 
 namespace {
@@ -12,11 +14,59 @@ namespace {
 constexpr uint8_t kExtensionIntroducer = 0x21;
 constexpr uint8_t kImageSeparator = 0x2C;
 constexpr uint8_t kTrailer = 0x3B;
-constexpr uint32_t kMaxLzwCodes = 4096;
-constexpr std::size_t kLzwStackSize = 4095;
 
 constexpr const char* kNotGifText = "Not a GIF file";
 constexpr const char* kNoFramesText = "GIF frame index out of range";
+
+// The 13-byte header: signature, logical screen and the packed flags byte.
+struct GifHeader {
+    uint16_t screenWidth = 0;
+    uint16_t screenHeight = 0;
+    uint8_t flags = 0;
+
+    bool HasGlobalTable() const { return (flags & 0x80) != 0; }
+    // 2^(n+1), also when the table is absent.
+    uint32_t TableSize() const { return 2u << (flags & 7); }
+};
+
+// A colour table as stored in the file: separate red, green, blue arrays.
+struct GifColorTable {
+    std::array<uint8_t, 256> red{};
+    std::array<uint8_t, 256> green{};
+    std::array<uint8_t, 256> blue{};
+    uint32_t size = 0;
+    bool present = false;
+};
+
+// The 9 bytes after an image separator.
+struct GifImageDescriptor {
+    uint16_t left = 0;
+    uint16_t top = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint8_t flags = 0;
+
+    bool HasLocalTable() const { return (flags & 0x80) != 0; }
+    bool IsInterlaced() const { return (flags & 0x40) != 0; }
+    uint32_t TableSize() const { return 2u << (flags & 7); }
+};
+
+// What the extensions read so far say. An image without its own graphic
+// control extension inherits the last one read.
+struct GifControlState {
+    uint8_t flags = 0;
+    uint16_t delay = 0;
+    // The raw byte, also when the transparency flag is clear. Zero until a
+    // graphic control extension has been read, so a file without any fills
+    // its first canvas with index 0.
+    uint8_t rawTransparentIndex = 0;
+    int32_t transparentIndex = -1;
+    uint8_t disposal = 0;
+    std::string comment;
+    int32_t loopCount = 0;
+
+    void ApplyGraphicControl(uint8_t newFlags, uint16_t newDelay, uint8_t newTransparent);
+};
 
 uint16_t Le16(const uint8_t* p) {
     return uint16_t(p[0] | (p[1] << 8));
@@ -106,229 +156,134 @@ void RepositionAfterImage(ByteSource& file, int64_t dataStart, const LzwResult& 
     file.Seek(firstUnconsumed + skip);
 }
 
-// ---------------------------------------------------------------------------
-// LZW
+void GifControlState::ApplyGraphicControl(uint8_t newFlags, uint16_t newDelay,
+                                          uint8_t newTransparent) {
+    flags = newFlags;
+    delay = newDelay;
+    rawTransparentIndex = newTransparent;
+    transparentIndex = (newFlags & 1) ? int32_t(newTransparent) : -1;
+    disposal = uint8_t((newFlags >> 2) & 7);
+}
 
-// Byte supply for the decoder: file data through a chunk buffer, split into
-// the data sub-blocks.
-class LzwBitReader {
-public:
-    explicit LzwBitReader(ByteSource& file) : file_(file), chunk_(kGifReadChunk) {}
-
-    bool NextByte(uint8_t& byte) {
-        if (position_ == filled_) {
-            filled_ = file_.Read(chunk_);
-            position_ = 0;
-            if (filled_ == 0)
-                return false;
-        }
-        byte = chunk_[position_++];
-        return true;
-    }
-
-    enum class Result { Code, EmptySubBlock, FileEnded };
-
-    // Codes are packed least-significant bit first across the sub-blocks.
-    Result NextCode(uint32_t width, uint32_t& code) {
-        while (bitCount_ < width) {
-            if (subBlockLeft_ == 0) {
-                uint8_t length = 0;
-                if (!NextByte(length))
-                    return Result::FileEnded;
-                if (length == 0)
-                    return Result::EmptySubBlock;
-                subBlockLeft_ = length;
-            }
-            uint8_t byte = 0;
-            if (!NextByte(byte))
-                return Result::FileEnded;
-            --subBlockLeft_;
-            bits_ |= uint32_t(byte) << bitCount_;
-            bitCount_ += 8;
-        }
-        code = bits_ & ((1u << width) - 1);
-        bits_ >>= width;
-        bitCount_ -= width;
-        return Result::Code;
-    }
-
-    std::size_t Unconsumed() const { return filled_ - position_; }
-
-private:
-    ByteSource& file_;
-    std::vector<uint8_t> chunk_;
-    std::size_t filled_ = 0;
-    std::size_t position_ = 0;
-    uint32_t subBlockLeft_ = 0;
-    uint32_t bits_ = 0;
-    uint32_t bitCount_ = 0;
-};
-
-// Collects pixels into rows in the image's row order and refuses pixels past
-// the last row.
-class PixelRows {
-public:
-    PixelRows(GifRowOutput* output, uint32_t width, uint32_t height, bool interlaced)
-        : output_(output), width_(width), height_(height), interlaced_(interlaced),
-          done_(width == 0 || height == 0) {
-        if (output_ && !done_)
-            row_.resize(width);
-    }
-
-    bool Put(uint16_t index) {
-        if (done_)
+// Reads one extension (the 0x21 introducer already consumed). False when
+// parsing cannot go on.
+bool ReadGifExtension(ByteSource& file, GifControlState& state) {
+    uint8_t label = 0;
+    if (!file.ReadByte(label))
+        return false;
+    switch (label) {
+    case 0xF9: {
+        uint8_t size = 0;
+        uint8_t body[4];
+        if (!file.ReadByte(size) || !file.ReadExact(body) || size != 4)
             return false;
-        if (output_)
-            row_[x_] = uint8_t(index);
-        if (++x_ == width_) {
-            if (output_)
-                output_->PutRow(y_, row_);
-            x_ = 0;
-            AdvanceRow();
+        state.ApplyGraphicControl(body[0], Le16(body + 1), body[3]);
+        break;
+    }
+    case 0xFE: {
+        uint8_t length = 0;
+        if (!file.ReadByte(length))
+            return false;
+        // An empty comment is only its terminator: the extension is over.
+        if (length == 0) {
+            state.comment.clear();
+            return true;
         }
-        return true;
+        std::array<char, 256> text{};
+        if (!file.ReadExact(std::span<uint8_t>(reinterpret_cast<uint8_t*>(text.data()), length)))
+            return false;
+        state.comment.assign(text.data(), length);
+        break;
     }
-
-    // A partial last row is delivered as far as it goes.
-    void Finish() {
-        if (output_ && x_ > 0 && !done_)
-            output_->PutRow(y_, std::span<const uint8_t>(row_.data(), x_));
-        x_ = 0;
+    case 0xFF: {
+        uint8_t length = 0;
+        uint8_t identifier[11];
+        if (!file.ReadByte(length) || length != 11 || !file.ReadExact(identifier))
+            return false;
+        uint8_t dataLength = 0;
+        if (!file.ReadByte(dataLength))
+            return false;
+        if (dataLength == 0)
+            return true; // that was the terminator
+        std::array<uint8_t, 255> data{};
+        if (!file.ReadExact(std::span<uint8_t>(data.data(), dataLength)))
+            return false;
+        if (dataLength > 2)
+            state.loopCount = data[1] | (data[2] << 8);
+        break;
     }
-
-private:
-    void AdvanceRow() {
-        if (!interlaced_) {
-            done_ = ++y_ >= height_;
-            return;
-        }
-        static constexpr uint32_t kStart[4] = {0, 4, 2, 1};
-        static constexpr uint32_t kStep[4] = {8, 8, 4, 2};
-        y_ += kStep[pass_];
-        while (y_ >= height_) {
-            if (++pass_ == 4) {
-                done_ = true;
-                return;
-            }
-            y_ = kStart[pass_];
-        }
+    default:
+        break;
     }
+    return SkipSubBlocks(file);
+}
 
-    GifRowOutput* output_;
-    uint32_t width_;
-    uint32_t height_;
-    bool interlaced_;
-    bool done_;
-    std::vector<uint8_t> row_;
-    uint32_t x_ = 0;
-    uint32_t y_ = 0;
-    uint32_t pass_ = 0;
-};
-
-class LzwDecoder {
-public:
-    LzwDecoder(uint32_t minCodeSize, PixelRows& rows)
-        : minCodeSize_(minCodeSize), clear_(1u << minCodeSize), end_(clear_ + 1), rows_(rows) {
-        Reset();
-    }
-
-    LzwResult Run(LzwBitReader& reader) {
-        LzwResult result;
-        bool afterClear = true;
-        for (;;) {
-            uint32_t code = 0;
-            const auto got = reader.NextCode(width_, code);
-            if (got == LzwBitReader::Result::EmptySubBlock) {
-                result.status = LzwStatus::EmptySubBlock;
+// Counts the images inside the logical screen from the current position and
+// returns there. A 0 x 0 screen takes the first image's size. Reads the
+// extensions on the way, so `state` ends holding the file's last graphic
+// control extension.
+int32_t CountGifFrames(ByteSource& file, GifHeader& header, GifControlState& state) {
+    const int64_t start = file.Tell();
+    int32_t count = 0;
+    bool skipping = false;
+    for (;;) {
+        uint8_t byte = 0;
+        if (!file.ReadByte(byte))
+            break;
+        if (skipping && byte != 0)
+            continue;
+        if (byte == kExtensionIntroducer) {
+            // A broken extension stops decoding but not counting.
+            ReadGifExtension(file, state);
+        } else if (byte == kImageSeparator) {
+            GifImageDescriptor d;
+            if (!ReadDescriptor(file, d))
                 break;
+            if (header.screenWidth == 0 && header.screenHeight == 0) {
+                header.screenWidth = d.width;
+                header.screenHeight = d.height;
             }
-            if (got == LzwBitReader::Result::FileEnded) {
-                result.status = LzwStatus::FileEnded;
-                break;
-            }
-            if (code == clear_) {
-                Reset();
-                afterClear = true;
+            if (OutsideScreen(d, header))
                 continue;
-            }
-            if (code == end_) {
-                result.status = LzwStatus::EndCode;
+            if (count == std::numeric_limits<int32_t>::max())
                 break;
-            }
-            const bool emitted = afterClear ? FirstCode(code) : NextCode(code, result.badCodes);
-            afterClear = false;
-            if (!emitted) {
-                result.status = LzwStatus::TooManyPixels;
-                break;
-            }
+            ++count;
+            if (d.HasLocalTable())
+                file.Seek(file.Tell() + 3 * int64_t(d.TableSize()));
+            const int64_t dataStart = file.Tell();
+            const LzwResult lzw =
+                DecodeLzwImage(file, nullptr, d.width, d.height, d.IsInterlaced());
+            RepositionAfterImage(file, dataStart, lzw);
+        } else if (byte == kTrailer) {
+            break;
+        } else {
+            skipping = byte != 0;
         }
-        rows_.Finish();
-        return result;
     }
+    file.Seek(start);
+    return count;
+}
 
-private:
-    void Reset() {
-        width_ = minCodeSize_ + 1;
-        freeCode_ = clear_ + 2;
+// Copies `frame` onto `canvas` at the descriptor's position, skipping pixels of
+// `transparentIndex` (-1: none). Indices are truncated to the canvas's depth.
+void PasteFrame(CxImage& canvas, const CxImage& frame, const GifImageDescriptor& descriptor,
+                int32_t transparentIndex) {
+    if (!canvas.IsValid() || !frame.IsValid())
+        return;
+    const int64_t canvasHeight = canvas.Height();
+    const int64_t columns =
+        std::min<int64_t>(frame.Width(), int64_t(canvas.Width()) - descriptor.left);
+    const int64_t frameHeight = frame.Height();
+    for (int64_t r = 0; r < frameHeight; ++r) {
+        const int64_t frameY = frameHeight - 1 - r;
+        const int64_t canvasY = canvasHeight - 1 - (descriptor.top + r);
+        for (int64_t c = 0; c < columns; ++c) {
+            const uint8_t index = frame.IndexAt(c, frameY);
+            if (int32_t(index) != transparentIndex)
+                canvas.SetIndexAt(descriptor.left + c, canvasY, index);
+        }
     }
-
-    // The first code after a clear (or at the start) is a single pixel.
-    bool FirstCode(uint32_t code) {
-        if (code >= freeCode_)
-            code = 0;
-        oldCode_ = code;
-        firstChar_ = uint16_t(code);
-        return rows_.Put(uint16_t(code));
-    }
-
-    bool NextCode(uint32_t code, uint32_t& badCodes) {
-        const uint32_t incoming = code;
-        std::size_t depth = 0;
-        if (code >= freeCode_) {
-            // Not in the table yet: the old string followed by its own first
-            // character. Beyond the next free code the data is broken, but it is
-            // decoded the same way so the picture degrades rather than stops.
-            if (code > freeCode_)
-                ++badCodes;
-            stack_[depth++] = firstChar_;
-            code = oldCode_;
-        }
-        // Broken data can make chains that never reach a root; the stack bound
-        // cuts them.
-        while (code >= clear_ && depth < kLzwStackSize) {
-            stack_[depth++] = suffix_[code];
-            code = prefix_[code];
-        }
-        if (code < clear_ && depth < kLzwStackSize)
-            stack_[depth++] = uint16_t(code);
-        firstChar_ = stack_[depth - 1];
-        while (depth > 0) {
-            if (!rows_.Put(stack_[--depth]))
-                return false;
-        }
-        if (freeCode_ < kMaxLzwCodes) {
-            prefix_[freeCode_] = uint16_t(oldCode_);
-            suffix_[freeCode_] = firstChar_;
-            ++freeCode_;
-            oldCode_ = incoming;
-            if (freeCode_ >= (1u << width_) && width_ < 12)
-                ++width_;
-        }
-        return true;
-    }
-
-    uint32_t minCodeSize_;
-    uint32_t clear_;
-    uint32_t end_;
-    PixelRows& rows_;
-    uint32_t width_ = 0;
-    uint32_t freeCode_ = 0;
-    uint32_t oldCode_ = 0;
-    uint16_t firstChar_ = 0;
-    std::array<uint16_t, kMaxLzwCodes> prefix_{};
-    std::array<uint16_t, kMaxLzwCodes> suffix_{};
-    std::array<uint16_t, kMaxLzwCodes> stack_{};
-};
+}
 
 // Writes decoded rows into a palette image (row 0 = top of the picture).
 class ImageRows final : public GifRowOutput {
@@ -680,150 +635,6 @@ void GifDecoder::FinishMosaic() {
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-
-void GifControlState::ApplyGraphicControl(uint8_t newFlags, uint16_t newDelay,
-                                          uint8_t newTransparent) {
-    flags = newFlags;
-    delay = newDelay;
-    rawTransparentIndex = newTransparent;
-    transparentIndex = (newFlags & 1) ? int32_t(newTransparent) : -1;
-    disposal = uint8_t((newFlags >> 2) & 7);
-}
-
-bool ReadGifExtension(ByteSource& file, GifControlState& state) {
-    uint8_t label = 0;
-    if (!file.ReadByte(label))
-        return false;
-    switch (label) {
-    case 0xF9: {
-        uint8_t size = 0;
-        uint8_t body[4];
-        if (!file.ReadByte(size) || !file.ReadExact(body) || size != 4)
-            return false;
-        state.ApplyGraphicControl(body[0], Le16(body + 1), body[3]);
-        break;
-    }
-    case 0xFE: {
-        uint8_t length = 0;
-        if (!file.ReadByte(length))
-            return false;
-        // An empty comment is only its terminator: the extension is over.
-        if (length == 0) {
-            state.comment.clear();
-            return true;
-        }
-        std::array<char, 256> text{};
-        if (!file.ReadExact(std::span<uint8_t>(reinterpret_cast<uint8_t*>(text.data()), length)))
-            return false;
-        state.comment.assign(text.data(), length);
-        break;
-    }
-    case 0xFF: {
-        uint8_t length = 0;
-        uint8_t identifier[11];
-        if (!file.ReadByte(length) || length != 11 || !file.ReadExact(identifier))
-            return false;
-        uint8_t dataLength = 0;
-        if (!file.ReadByte(dataLength))
-            return false;
-        if (dataLength == 0)
-            return true; // that was the terminator
-        std::array<uint8_t, 255> data{};
-        if (!file.ReadExact(std::span<uint8_t>(data.data(), dataLength)))
-            return false;
-        if (dataLength > 2)
-            state.loopCount = data[1] | (data[2] << 8);
-        break;
-    }
-    default:
-        break;
-    }
-    return SkipSubBlocks(file);
-}
-
-int32_t CountGifFrames(ByteSource& file, GifHeader& header, GifControlState& state) {
-    const int64_t start = file.Tell();
-    int32_t count = 0;
-    bool skipping = false;
-    for (;;) {
-        uint8_t byte = 0;
-        if (!file.ReadByte(byte))
-            break;
-        if (skipping && byte != 0)
-            continue;
-        if (byte == kExtensionIntroducer) {
-            // A broken extension stops decoding but not counting.
-            ReadGifExtension(file, state);
-        } else if (byte == kImageSeparator) {
-            GifImageDescriptor d;
-            if (!ReadDescriptor(file, d))
-                break;
-            if (header.screenWidth == 0 && header.screenHeight == 0) {
-                header.screenWidth = d.width;
-                header.screenHeight = d.height;
-            }
-            if (OutsideScreen(d, header))
-                continue;
-            if (count == std::numeric_limits<int32_t>::max())
-                break;
-            ++count;
-            if (d.HasLocalTable())
-                file.Seek(file.Tell() + 3 * int64_t(d.TableSize()));
-            const int64_t dataStart = file.Tell();
-            const LzwResult lzw =
-                DecodeLzwImage(file, nullptr, d.width, d.height, d.IsInterlaced());
-            RepositionAfterImage(file, dataStart, lzw);
-        } else if (byte == kTrailer) {
-            break;
-        } else {
-            skipping = byte != 0;
-        }
-    }
-    file.Seek(start);
-    return count;
-}
-
-void PasteFrame(CxImage& canvas, const CxImage& frame, const GifImageDescriptor& descriptor,
-                int32_t transparentIndex) {
-    if (!canvas.IsValid() || !frame.IsValid())
-        return;
-    const int64_t canvasHeight = canvas.Height();
-    const int64_t columns =
-        std::min<int64_t>(frame.Width(), int64_t(canvas.Width()) - descriptor.left);
-    const int64_t frameHeight = frame.Height();
-    for (int64_t r = 0; r < frameHeight; ++r) {
-        const int64_t frameY = frameHeight - 1 - r;
-        const int64_t canvasY = canvasHeight - 1 - (descriptor.top + r);
-        for (int64_t c = 0; c < columns; ++c) {
-            const uint8_t index = frame.IndexAt(c, frameY);
-            if (int32_t(index) != transparentIndex)
-                canvas.SetIndexAt(descriptor.left + c, canvasY, index);
-        }
-    }
-}
-
-LzwResult DecodeLzwImage(ByteSource& file, GifRowOutput* rows, uint32_t width, uint32_t height,
-                         bool interlaced) {
-    LzwBitReader reader(file);
-    LzwResult result;
-    uint8_t minCodeSize = 0;
-    if (!reader.NextByte(minCodeSize)) {
-        result.status = LzwStatus::FileEnded;
-        return result;
-    }
-    if (minCodeSize < 2 || minCodeSize > 9) {
-        result.status = LzwStatus::BadCodeSize;
-        result.unconsumed = reader.Unconsumed();
-        return result;
-    }
-    PixelRows pixels(rows, width, height, interlaced);
-    auto decoder = std::make_unique<LzwDecoder>(minCodeSize, pixels);
-    result = decoder->Run(reader);
-    result.unconsumed = reader.Unconsumed();
-    return result;
-}
 
 bool DecodeGif(ByteSource& file, CxImage& target) {
     GifDecoder decoder(file, target.TransparentIndex());

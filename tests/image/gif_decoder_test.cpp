@@ -1,7 +1,10 @@
 // The GIF frame decoder: composition rules on hand-made files, pixel equality
 // with ImageMagick's coalesced frames on files other tools wrote, equality of
-// the one-pass and per-frame entry points, and survival of broken files.
+// the one-pass and per-frame entry points, and survival of broken files. The
+// LZW stage is also driven on its own through its internal header, for what
+// only it reports (row order, how the data ended).
 #include "image/gif_decoder.h"
+#include "image/gif_lzw.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -337,11 +340,14 @@ TEST(GifDecoder, WithoutAnyControlExtensionTheFirstCanvasIsIndexZero) {
     EXPECT_EQ(Snap(img).pixels, (std::vector<uint32_t>{0, 0, 0, 0, 6, 0}));
 }
 
-TEST(GifDecoder, InterlacedRowsArriveInPassOrderAndLandOnTheirRows) {
-    // Rows hold their own number: the decoder must put each where it belongs.
-    ImagePlan plan{0, 0, 2, 4, {0, 0, 1, 1, 2, 2, 3, 3}, {}, true, 2};
+// Rows hold their own number, so a row in the wrong place shows.
+ImagePlan RowNumberedInterlacedPlan() {
+    return ImagePlan{0, 0, 2, 4, {0, 0, 1, 1, 2, 2, 3, 3}, {}, true, 2};
+}
+
+TEST(GifLzw, InterlacedRowsArriveInPassOrder) {
     GifBuilder b;
-    b.Header(2, 4, Table(4)).Image(plan).Trailer();
+    b.Header(2, 4, Table(4)).Image(RowNumberedInterlacedPlan()).Trailer();
 
     struct Recorder : GifRowOutput {
         std::vector<uint32_t> order;
@@ -355,7 +361,12 @@ TEST(GifDecoder, InterlacedRowsArriveInPassOrderAndLandOnTheirRows) {
     const LzwResult r = DecodeLzwImage(source, &recorder, 2, 4, true);
     EXPECT_EQ(r.status, LzwStatus::EndCode);
     EXPECT_EQ(recorder.order, (std::vector<uint32_t>{0, 2, 1, 3}));
+}
 
+TEST(GifDecoder, InterlacedRowsLandOnTheirRows) {
+    const ImagePlan plan = RowNumberedInterlacedPlan();
+    GifBuilder b;
+    b.Header(2, 4, Table(4)).Image(plan).Trailer();
     CxImage img;
     ASSERT_TRUE(DecodeFrame(b.bytes, 0, img));
     EXPECT_EQ(Snap(img).pixels, std::vector<uint32_t>(plan.pixels.begin(), plan.pixels.end()));
@@ -606,6 +617,90 @@ TEST(GifLzw, ARunawayChainIsCutAndTheDecoderEnds) {
     const LzwResult r = DecodeLzwImage(source, nullptr, 60000, 60000, false);
     EXPECT_GT(r.badCodes, 0u);
     EXPECT_EQ(r.status, LzwStatus::EndCode);
+}
+
+// Collects what the LZW stage delivers, row by row.
+struct RowLog final : GifRowOutput {
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> rows;
+    void PutRow(uint32_t row, std::span<const uint8_t> indices) override {
+        rows.emplace_back(row, std::vector<uint8_t>(indices.begin(), indices.end()));
+    }
+};
+
+// Code size byte and sub-blocks of literal codes for `pixels`, then `after`.
+std::vector<uint8_t> LzwData(const std::vector<uint8_t>& pixels, uint8_t codeSize, bool endCode,
+                             const std::vector<uint8_t>& after) {
+    GifBuilder b;
+    b.bytes.push_back(codeSize);
+    b.WriteSubBlocks(GifBuilder::EncodeLiterals(pixels, codeSize, endCode));
+    b.Raw(after);
+    return b.bytes;
+}
+
+TEST(GifLzw, ReportsHowTheDataEndedAndWhereTheNextBlockStarts) {
+    using Rows = std::vector<std::pair<uint32_t, std::vector<uint8_t>>>;
+    {
+        // The end code leaves the block terminator unread.
+        const auto bytes = LzwData({1, 2, 3, 0}, 2, true, {0x3B});
+        MemorySource source(bytes);
+        RowLog log;
+        const LzwResult r = DecodeLzwImage(source, &log, 2, 2, false);
+        EXPECT_EQ(r.status, LzwStatus::EndCode);
+        EXPECT_EQ(r.badCodes, 0u);
+        EXPECT_EQ(source.Tell() - int64_t(r.unconsumed), int64_t(bytes.size()) - 2);
+        EXPECT_EQ(log.rows, (Rows{{0, {1, 2}}, {1, {3, 0}}}));
+    }
+    {
+        // Without an end code the zero-length sub-block closes the data and is
+        // consumed with it. Four 4-bit codes fill two bytes exactly, so no
+        // padding bits read as one more pixel.
+        const auto bytes = LzwData({1, 2, 3}, 3, false, {0x3B});
+        MemorySource source(bytes);
+        RowLog log;
+        const LzwResult r = DecodeLzwImage(source, &log, 3, 1, false);
+        EXPECT_EQ(r.status, LzwStatus::EmptySubBlock);
+        EXPECT_EQ(source.Tell() - int64_t(r.unconsumed), int64_t(bytes.size()) - 1);
+        EXPECT_EQ(log.rows, (Rows{{0, {1, 2, 3}}}));
+    }
+    {
+        // The file ends inside the data: a partial last row goes out as far as
+        // it goes.
+        auto bytes = LzwData({1, 2, 3, 0}, 2, true, {});
+        bytes.resize(4); // code size, length, two of the three data bytes
+        MemorySource source(bytes);
+        RowLog log;
+        const LzwResult r = DecodeLzwImage(source, &log, 2, 2, false);
+        EXPECT_EQ(r.status, LzwStatus::FileEnded);
+        EXPECT_EQ(log.rows, (Rows{{0, {1, 2}}, {1, {3}}}));
+    }
+    {
+        MemorySource empty(std::span<const uint8_t>{});
+        EXPECT_EQ(DecodeLzwImage(empty, nullptr, 2, 2, false).status, LzwStatus::FileEnded);
+    }
+    for (const uint8_t codeSize : {uint8_t(0), uint8_t(1), uint8_t(10), uint8_t(12)}) {
+        const std::vector<uint8_t> bytes = {codeSize, 2, 0xFF, 0xFF, 0};
+        MemorySource source(bytes);
+        RowLog log;
+        EXPECT_EQ(DecodeLzwImage(source, &log, 2, 1, false).status, LzwStatus::BadCodeSize)
+            << int(codeSize);
+        EXPECT_TRUE(log.rows.empty());
+    }
+    for (const uint8_t codeSize : {uint8_t(2), uint8_t(9)}) {
+        const auto bytes = LzwData({1, 0, 1}, codeSize, true, {});
+        MemorySource source(bytes);
+        RowLog log;
+        EXPECT_EQ(DecodeLzwImage(source, &log, 3, 1, false).status, LzwStatus::EndCode)
+            << int(codeSize);
+        EXPECT_EQ(log.rows, (Rows{{0, {1, 0, 1}}})) << int(codeSize);
+    }
+    {
+        // Six pixels for a 2 x 1 image: the third one stops decoding.
+        const auto bytes = LzwData(Solid(2, 3, 1), 2, true, {});
+        MemorySource source(bytes);
+        RowLog log;
+        EXPECT_EQ(DecodeLzwImage(source, &log, 2, 1, false).status, LzwStatus::TooManyPixels);
+        EXPECT_EQ(log.rows, (Rows{{0, {1, 1}}}));
+    }
 }
 
 // ---------------------------------------------------------------------------
