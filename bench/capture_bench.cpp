@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "engine/gif_maker.h"
+#include "image/text_rasterizer.h"
+#include "main/composition_root.h"
 #include "platform/xcb_screen_source.h"
 
 namespace {
@@ -109,7 +111,8 @@ int BenchTicks(int width, int height, int fps, double seconds) {
         std::fprintf(stderr, "cannot open the X display\n");
         return 1;
     }
-    CGifMaker maker;
+    const std::unique_ptr<TextRasterizer> text = MakeTextRasterizer();
+    CGifMaker maker(ChooseScreenBackend().makeSource, *text);
     TickCounter counter;
     maker.SetNotifyWindow(&counter);
     maker.SetCaptureRect(0, 0, width, height);

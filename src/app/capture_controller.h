@@ -122,7 +122,10 @@ private:
     CCaptureApp& app_;
     std::unique_ptr<CaptureEngine> engine_;
     CaptureView& view_;
-    CaptureRect captureRect_{0, 0, 310, 250};
+    // The one capture rectangle of the program. The window's frame rules
+    // compute it and hand it over on every change; the engine gets a copy
+    // before each recording. Empty until the window's first layout.
+    CaptureRect captureRect_;
     bool blinkOn_ = false;
     CaptureState state_ = CaptureState::Idle;
     int32_t frameCount_ = 0;

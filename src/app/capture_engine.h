@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "gif/subtitle.h"
 #include "image/frame_list.h"
 
 class QObject;
@@ -23,6 +24,11 @@ public:
     virtual void SetGifParams(int32_t frameRate, float scale, const QString& path) = 0;
     // True when the frame list holds at least one frame.
     virtual bool HasFrames() const = 0;
-    // Deletes every subtitle of the process-wide list.
+    // Deletes every subtitle of the recording's list.
     virtual void ClearSubtitles() = 0;
+
+    // The recording and its subtitles, for the editor and the GIF import.
+    // Touched only while the worker is idle (no job posted and unfinished).
+    virtual FrameList& Frames() = 0;
+    virtual SubtitleList& Subtitles() = 0;
 };

@@ -10,11 +10,8 @@
 // The engine of the program: a CGifMaker and its worker thread.
 class GifMakerEngine final : public CaptureEngine {
 public:
-    GifMakerEngine() = default;
-    explicit GifMakerEngine(ScreenSourceFactory factory) : maker_(std::move(factory)) {}
-
-    // The editor and the GIF import work on the engine's frame list directly.
-    CGifMaker& Maker() { return maker_; }
+    GifMakerEngine(ScreenSourceFactory screens, TextRasterizer& text)
+        : maker_(std::move(screens), text) {}
 
     void SetNotifyWindow(QObject* receiver) override { maker_.SetNotifyWindow(receiver); }
     bool StartWorker() override { return maker_.StartWorker(); }
@@ -28,6 +25,8 @@ public:
     void SetGifParams(int32_t frameRate, float scale, const QString& path) override;
     bool HasFrames() const override { return maker_.GetFrame(1) != nullptr; }
     void ClearSubtitles() override { maker_.Subtitles().clear(); }
+    FrameList& Frames() override { return maker_.Frames(); }
+    SubtitleList& Subtitles() override { return maker_.Subtitles(); }
 
 private:
     CGifMaker maker_;

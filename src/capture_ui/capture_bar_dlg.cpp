@@ -19,7 +19,6 @@
 #include <utility>
 
 #include "app/capture_app.h"
-#include "app/gif_maker_engine.h"
 #include "capture_ui/about_dlg.h"
 #include "capture_ui/capture_frame.h"
 #include "capture_ui/frame_painting.h"
@@ -59,21 +58,9 @@ QString ChooseGifToOpen(QWidget* parent) {
 
 } // namespace
 
-CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app)
-    : CCaptureBarDlg(app, [] {
-          auto engine = std::make_unique<GifMakerEngine>();
-          CGifMaker* maker = &engine->Maker();
-          return std::pair<std::unique_ptr<CaptureEngine>, CGifMaker*>(std::move(engine), maker);
-      }()) {}
-
 CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app, std::unique_ptr<CaptureEngine> engine)
-    : CCaptureBarDlg(
-          app, std::pair<std::unique_ptr<CaptureEngine>, CGifMaker*>(std::move(engine), nullptr)) {}
-
-CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app,
-                               std::pair<std::unique_ptr<CaptureEngine>, CGifMaker*> engine)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), app_(app), maker_(engine.second),
-      controller_(std::make_unique<CaptureController>(app, std::move(engine.first), *this)),
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), app_(app),
+      controller_(std::make_unique<CaptureController>(app, std::move(engine), *this)),
       openPathChooser_(ChooseGifToOpen) {
     setWindowTitle(kTitle);
     setAcceptDrops(true);
@@ -84,7 +71,7 @@ CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app,
         return PreviewOwnerInfo{frameGeometry(), capture.Height(), controller_->GifPath()};
     });
     CreateButtons();
-    resize(kInitialWidth, kBarHeight);
+    resize(frame_geometry::kInitialBarWidth, kBarHeight);
     setMouseTracking(true);
     frame_ = new CCaptureFrame(*this, [this] {
         return frame_painting::FrameStatus{controller_->State(),
@@ -94,6 +81,9 @@ CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app,
                                            percent_,
                                            controller_->GetCaptureRect()};
     });
+    // The frame's rules make the rectangle; the controller keeps the one copy
+    // the rest of the program reads.
+    controller_->SetCaptureRect(frame_->Model().Capture());
     connect(frame_, &CCaptureFrame::CaptureRectChanged, this,
             [this](const CaptureRect& rect) { controller_->SetCaptureRect(rect); });
 }

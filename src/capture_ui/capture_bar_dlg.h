@@ -11,13 +11,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <utility>
 
 #include "app/capture_controller.h"
 
 class CCaptureApp;
 class CCaptureFrame;
-class CGifMaker;
 class CPreviewDlg;
 class QPushButton;
 
@@ -35,15 +33,11 @@ public:
         IDC_MORE = 1002,
         IDC_SUBTITLE = 1003,
     };
-    static constexpr int kInitialWidth = 310;
     // Holds the 25-pixel title band and the button row that ends 61 pixels down.
     static constexpr int kBarHeight = 66;
-    static constexpr int kInitialCaptureHeight = 250;
-    static constexpr int kStripWidth = 5;
 
-    // The program's top bar with the real engine (the X server's screen).
-    explicit CCaptureBarDlg(CCaptureApp& app);
-    // With another engine (tests).
+    // The top bar drives `engine`, which the program's composition root made
+    // (tests hand in a fake), and owns it from here on.
     CCaptureBarDlg(CCaptureApp& app, std::unique_ptr<CaptureEngine> engine);
     ~CCaptureBarDlg() override;
 
@@ -53,9 +47,6 @@ public:
     void Initialise();
 
     CaptureController& Controller() { return *controller_; }
-    // The engine's frame list for the editor and the import; null when the
-    // bar runs with a test engine.
-    CGifMaker* Maker() { return maker_; }
     CPreviewDlg& Preview() { return *preview_; }
     QPushButton* Button(int controlId) const;
 
@@ -94,7 +85,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    CCaptureBarDlg(CCaptureApp& app, std::pair<std::unique_ptr<CaptureEngine>, CGifMaker*> engine);
     void CreateButtons();
     void LayoutButtons();
     // The capture rectangle follows the bar: between the side strips, directly
@@ -102,7 +92,6 @@ private:
     void FollowBar();
 
     CCaptureApp& app_;
-    CGifMaker* maker_ = nullptr;
     std::unique_ptr<CaptureController> controller_;
     CPreviewDlg* preview_ = nullptr;
     int percent_ = 0; // the last build percentage reported

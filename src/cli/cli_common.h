@@ -7,6 +7,14 @@
 #include <cstdint>
 #include <optional>
 
+#include "main/composition_root.h"
+
+// What the entry point hands every command: the parts chosen for this run.
+struct CliParts {
+    ScreenBackend screen;
+    TextRasterizer& text;
+};
+
 void PrintError(const QString& text);
 std::optional<int> ParseInt(const QString& text);
 

@@ -4,12 +4,16 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 
+#include "cli/cli_common.h"
 #include "cli/frames_command.h"
 #include "cli/make_gif_command.h"
 #include "cli/record_command.h"
+#include "image/text_rasterizer.h"
+#include "main/composition_root.h"
 
 namespace {
 
@@ -18,7 +22,7 @@ namespace {
 struct Command {
     const char* name;
     const char* usage;
-    int (*run)(std::span<char* const> args);
+    int (*run)(std::span<char* const> args, const CliParts& parts);
 };
 
 QStringList ArgumentList(std::span<char* const> args) {
@@ -28,16 +32,19 @@ QStringList ArgumentList(std::span<char* const> args) {
     return list;
 }
 
-int RunMakeGifCommand(std::span<char* const> args) {
-    return RunMakeGif(ArgumentList(args));
+int RunFramesCommand(std::span<char* const> args, const CliParts&) {
+    return RunFrames(args);
 }
-int RunRecordCommand(std::span<char* const> args) {
-    return RunRecord(ArgumentList(args));
+int RunMakeGifCommand(std::span<char* const> args, const CliParts& parts) {
+    return RunMakeGif(ArgumentList(args), parts.text);
+}
+int RunRecordCommand(std::span<char* const> args, const CliParts& parts) {
+    return RunRecord(ArgumentList(args), parts);
 }
 
 std::span<const Command> Commands() {
     static const Command commands[] = {
-        {"frames", kFramesUsage, RunFrames},
+        {"frames", kFramesUsage, RunFramesCommand},
         {"make-gif", kMakeGifUsage, RunMakeGifCommand},
         {"record", kRecordUsage, RunRecordCommand},
     };
@@ -66,8 +73,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const Command& command : Commands()) {
-        if (std::strcmp(name, command.name) == 0)
-            return command.run(std::span<char* const>(argv + 2, std::size_t(argc - 2)));
+        if (std::strcmp(name, command.name) != 0)
+            continue;
+        const std::unique_ptr<TextRasterizer> text = MakeTextRasterizer();
+        const CliParts parts{ChooseScreenBackend(), *text};
+        return command.run(std::span<char* const>(argv + 2, std::size_t(argc - 2)), parts);
     }
     std::fprintf(stderr, "frameloop-cli: unknown command '%s'\n", name);
     std::fputs(Usage().c_str(), stderr);

@@ -12,11 +12,11 @@
 #include <unistd.h>
 
 #include "cli/cli_common.h"
-#include "cli/frame_inputs.h"
+#include "files/frame_inputs.h"
 #include "gif/animated_gif.h"
 #include "gif/frame_preparation.h"
 #include "gif/subtitle_factory.h"
-#include "platform/qt_text_rasterizer.h"
+#include "image/text_rasterizer.h"
 
 const char* const kMakeGifUsage =
     "  make-gif [--fps N] [--scale PERCENT] [--quality high|medium]\n"
@@ -150,11 +150,11 @@ private:
 
 namespace {
 
-int BuildGif(MakeGifOptions& options);
+int BuildGif(MakeGifOptions& options, TextRasterizer& text);
 
 } // namespace
 
-int RunMakeGif(const QStringList& args) {
+int RunMakeGif(const QStringList& args, TextRasterizer& text) {
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
         std::printf("Usage: frameloop-cli\n%s", kMakeGifUsage);
         return 0;
@@ -173,12 +173,12 @@ int RunMakeGif(const QStringList& args) {
         std::fprintf(stderr, "Usage: frameloop-cli\n%s", kMakeGifUsage);
         return status;
     }
-    return BuildGif(options);
+    return BuildGif(options, text);
 }
 
 namespace {
 
-int BuildGif(MakeGifOptions& options) {
+int BuildGif(MakeGifOptions& options, TextRasterizer& text) {
     FrameList frames;
     QString error;
     if (!LoadFrameInputs(options.inputs, frames, error)) {
@@ -186,7 +186,6 @@ int BuildGif(MakeGifOptions& options) {
         return 1;
     }
 
-    InstallQtTextRasterizer();
     const CxImage& first = *frames.front();
     const CaptureRect rect{0, 0, int32_t(first.Width()), int32_t(first.Height())};
     const float scale = float(options.gif.scalePercent) / 100.0f;
@@ -196,7 +195,7 @@ int BuildGif(MakeGifOptions& options) {
     TerminalProgress terminal;
     const ProgressSink progress = [&terminal](int percent) { terminal(percent); };
     FrameList prepared;
-    PrepareFrames(frames, rect, scale, options.subtitles, prepared, progress);
+    PrepareFrames(frames, rect, scale, options.subtitles, text, prepared, progress);
     frames.clear(); // the originals are no longer needed; halves the peak memory
     if (prepared.empty()) {
         PrintError(QStringLiteral("no frames to build"));

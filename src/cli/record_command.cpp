@@ -13,7 +13,6 @@
 
 #include "cli/cli_common.h"
 #include "engine/gif_maker.h"
-#include "platform/xcb_screen_source.h"
 
 const char* const kRecordUsage =
     "  record --rect X,Y,W,H --seconds S [--fps N] [--scale PERCENT]\n"
@@ -180,8 +179,8 @@ private:
     int64_t gifSize_ = 0;
 };
 
-int Record(const RecordOptions& options) {
-    if (!XcbScreenSource::CanConnect()) {
+int Record(const RecordOptions& options, const CliParts& parts) {
+    if (!parts.screen.available()) {
         PrintError(QStringLiteral("cannot open the X display"));
         return 1;
     }
@@ -191,7 +190,7 @@ int Record(const RecordOptions& options) {
     const QString partial = output.PartialPath();
     QFile::remove(partial);
 
-    CGifMaker maker;
+    CGifMaker maker(parts.screen.makeSource, parts.text);
     RecordSession session(maker, options, partial);
     maker.SetNotifyWindow(&session);
     if (!maker.StartWorker()) {
@@ -218,7 +217,7 @@ int Record(const RecordOptions& options) {
 
 } // namespace
 
-int RunRecord(const QStringList& args) {
+int RunRecord(const QStringList& args, const CliParts& parts) {
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
         std::printf("Usage: frameloop-cli\n%s", kRecordUsage);
         return 0;
@@ -229,10 +228,10 @@ int RunRecord(const QStringList& args) {
         return status;
     }
     if (QCoreApplication::instance())
-        return Record(options);
+        return Record(options, parts);
     static int argc = 1;
     static char name[] = "frameloop-cli";
     static char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    return Record(options);
+    return Record(options, parts);
 }

@@ -133,7 +133,7 @@ void CaptureWorker::OnMakeGif(bool dither) {
         static const SubtitleList kNoSubtitles;
         const SubtitleList* subtitles = maker_.subtitleSource_;
         PrepareFrames(maker_.Frames(), rect, scale, subtitles ? *subtitles : kNoSubtitles,
-                      maker_.Prepared(), progress);
+                      maker_.Text(), maker_.Prepared(), progress);
     }
     const auto prepared = static_cast<uint64_t>(maker_.Prepared().size());
     if (prepared > 0) {

@@ -10,7 +10,6 @@
 #include <new>
 
 #include "engine/capture_worker.h"
-#include "platform/xcb_screen_source.h"
 
 namespace {
 
@@ -51,19 +50,13 @@ uint64_t HalfOfPhysicalMemory() {
 
 } // namespace
 
-std::unique_ptr<ScreenSource> MakeDefaultScreenSource() {
-    return std::make_unique<XcbScreenSource>();
-}
-
 uint64_t DefaultMemoryBudget() {
     const uint64_t fromEnvironment = BudgetFromEnvironment();
     return fromEnvironment ? fromEnvironment : HalfOfPhysicalMemory();
 }
 
-CGifMaker::CGifMaker() : CGifMaker(MakeDefaultScreenSource) {}
-
-CGifMaker::CGifMaker(ScreenSourceFactory factory)
-    : memoryBudget_(DefaultMemoryBudget()), sourceFactory_(std::move(factory)) {}
+CGifMaker::CGifMaker(ScreenSourceFactory screens, TextRasterizer& text)
+    : memoryBudget_(DefaultMemoryBudget()), sourceFactory_(std::move(screens)), text_(text) {}
 
 CGifMaker::~CGifMaker() {
     StopWorker();
@@ -71,10 +64,6 @@ CGifMaker::~CGifMaker() {
 
 void CGifMaker::SetNotifyWindow(QObject* receiver) {
     notify_ = receiver;
-}
-
-void CGifMaker::SetScreenSourceFactory(ScreenSourceFactory factory) {
-    sourceFactory_ = std::move(factory);
 }
 
 bool CGifMaker::StartWorker() {

@@ -17,13 +17,11 @@
 class QObject;
 class QThread;
 class CaptureWorker;
+class TextRasterizer;
 
 // Makes the worker's screen source. Called on the worker thread, once, when
 // the first grab needs it.
 using ScreenSourceFactory = std::function<std::unique_ptr<ScreenSource>()>;
-
-// The X server's screen source (the default of the engine).
-std::unique_ptr<ScreenSource> MakeDefaultScreenSource();
 
 // Bytes the frame list may hold before a recording stops by itself: the value
 // of FRAMELOOP_MAX_MEMORY_MB when it is a positive whole number, otherwise half
@@ -32,8 +30,10 @@ uint64_t DefaultMemoryBudget();
 
 class CGifMaker {
 public:
-    CGifMaker();
-    explicit CGifMaker(ScreenSourceFactory factory);
+    // Frames come from the sources `screens` makes; subtitles are lettered by
+    // `text`, which must outlive the engine. Both are chosen where the program
+    // is assembled.
+    CGifMaker(ScreenSourceFactory screens, TextRasterizer& text);
     virtual ~CGifMaker(); // stops the worker when it still runs
     CGifMaker(const CGifMaker&) = delete;
     CGifMaker& operator=(const CGifMaker&) = delete;
@@ -55,7 +55,9 @@ public:
     // The object the protocol messages go to, or null without a worker.
     QObject* Worker() const;
 
-    // Ignored when right < left or bottom < top.
+    // Ignored when right < left or bottom < top. The engine keeps a copy of
+    // the owner's rectangle, handed over before each recording; until then it
+    // is empty and grabs nothing.
     void SetCaptureRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
     const CaptureRect& GetCaptureRect() const { return captureRect_; }
     // The whole path is kept (a cut path would write the GIF somewhere else).
@@ -73,8 +75,7 @@ public:
     // the recording exactly as WM_CAPTURE_STOP does.
     void SetMemoryBudget(uint64_t bytes) { memoryBudget_ = bytes; }
     uint64_t MemoryBudget() const { return memoryBudget_; }
-    // The source factory used by the next StartWorker.
-    void SetScreenSourceFactory(ScreenSourceFactory factory);
+    TextRasterizer& Text() const { return text_; }
 
     // --- Frame list (interface thread only while the worker is idle) --------
     // Frame n, 1-based; null when n < 1 or n > FrameCount().
@@ -107,7 +108,7 @@ private:
 
     FrameList frames_;
     FrameList prepared_;
-    CaptureRect captureRect_{150, 200, 550, 450};
+    CaptureRect captureRect_;
     int32_t gifFrameRate_ = 20;
     float scale_ = 0.5f;
     std::string outputPath_;
@@ -120,4 +121,5 @@ private:
     const SubtitleList* subtitleSource_ = &subtitles_;
     uint64_t memoryBudget_;
     ScreenSourceFactory sourceFactory_;
+    TextRasterizer& text_;
 };

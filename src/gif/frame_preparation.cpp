@@ -18,13 +18,13 @@ int32_t Shifted(int32_t v, int32_t d) {
 
 // Nine copies in the background colour, shifted by one pixel in every
 // direction, then the text on top: a one-pixel outline.
-void DrawOutlined(CxImage& image, const SubtitleItem& s) {
+void DrawOutlined(CxImage& image, const SubtitleItem& s, TextRasterizer& rasterizer) {
     const TextInfo& t = s.text;
     const std::string_view text(t.text, strnlen(t.text, sizeof t.text));
     const std::string_view face(t.font.lfFaceName,
                                 strnlen(t.font.lfFaceName, sizeof t.font.lfFaceName));
     const auto draw = [&](int32_t x, int32_t y, uint32_t color) {
-        image.DrawPlainText(x, y, text, ColorRefToQuad(color), face, t.font.lfHeight,
+        image.DrawPlainText(rasterizer, x, y, text, ColorRefToQuad(color), face, t.font.lfHeight,
                             t.font.lfWeight, t.font.lfItalic != 0, t.font.lfUnderline != 0, false);
     };
     for (int32_t dx = -1; dx <= 1; ++dx)
@@ -35,19 +35,20 @@ void DrawOutlined(CxImage& image, const SubtitleItem& s) {
 
 } // namespace
 
-void BurnSubtitles(CxImage& image, int32_t frameNumber, const SubtitleList& subtitles) {
+void BurnSubtitles(CxImage& image, int32_t frameNumber, const SubtitleList& subtitles,
+                   TextRasterizer& text) {
     for (const std::unique_ptr<SubtitleItem>& s : subtitles) {
         if (!s || !s->Covers(frameNumber))
             continue;
         if (s->background == int32_t(SubtitleBackground::Outline))
-            DrawOutlined(image, *s);
+            DrawOutlined(image, *s, text);
         else
-            image.DrawStyledText(s->x, s->y, s->text, false);
+            image.DrawStyledText(text, s->x, s->y, s->text, false);
     }
 }
 
 void PrepareFrames(const FrameList& frames, const CaptureRect& rect, float scale,
-                   const SubtitleList& subtitles, FrameList& prepared,
+                   const SubtitleList& subtitles, TextRasterizer& text, FrameList& prepared,
                    const ProgressSink& progress) {
     const std::size_t n = frames.size();
     if (n == 0)
@@ -63,7 +64,7 @@ void PrepareFrames(const FrameList& frames, const CaptureRect& rect, float scale
             // A frame that cannot be copied is left out rather than sent on
             // empty to the palette stage.
             if (copy->IsValid()) {
-                BurnSubtitles(*copy, static_cast<int32_t>(i + 1), subtitles);
+                BurnSubtitles(*copy, static_cast<int32_t>(i + 1), subtitles, text);
                 copy->Resize(width, height, 5, 5, nullptr, false);
                 copy->SetTransparentIndex(-1);
                 prepared.push_back(std::move(copy));

@@ -15,6 +15,7 @@
 #include "image/image_types.h"
 
 struct TextInfo;
+class TextRasterizer;
 
 class CxImage {
 public:
@@ -146,17 +147,17 @@ public:
     // image_encode.cpp: the whole image encoded into a new buffer.
     bool Encode(uint8_t*& buffer, int32_t& size, uint32_t imageType);
     static void FreeEncodedBuffer(uint8_t* buffer);
-    // text_drawing.cpp: text burnt into the image through the active text
-    // rasteriser. x counts from the left, y from the top line of the picture,
-    // and the bottom line of the text box lands on row y.
+    // text_drawing.cpp: text burnt into the image through `rasterizer`.
+    // x counts from the left, y from the top line of the picture, and the
+    // bottom line of the text box lands on row y.
     // One solid colour, hard edges, "&" marks a mnemonic. Returns 1 (also
-    // without pixel block), 0 when no rasteriser can draw the text.
-    int32_t DrawPlainText(int32_t x, int32_t y, std::string_view text, RgbQuad color,
-                          std::string_view faceName, int32_t height, int32_t weight,
+    // without pixel block), 0 when the rasteriser cannot draw the text.
+    int32_t DrawPlainText(TextRasterizer& rasterizer, int32_t x, int32_t y, std::string_view text,
+                          RgbQuad color, std::string_view faceName, int32_t height, int32_t weight,
                           bool italic, bool underline, bool withAlpha = false);
     // The whole text record: optional solid box, then the text blended in.
-    // Returns 1, -1 without pixel block, 0 when no rasteriser can draw the text.
-    int32_t DrawStyledText(int32_t x, int32_t y, const TextInfo& info,
+    // Returns 1, -1 without pixel block, 0 when the rasteriser cannot draw the text.
+    int32_t DrawStyledText(TextRasterizer& rasterizer, int32_t x, int32_t y, const TextInfo& info,
                            bool withAlpha = false);
 
 private:

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -13,16 +12,6 @@
 #include "image/text_rasterizer.h"
 
 namespace {
-
-std::mutex& RasterizerMutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::shared_ptr<TextRasterizer>& RasterizerSlot() {
-    static std::shared_ptr<TextRasterizer> slot;
-    return slot;
-}
 
 // Line breaks as the rasteriser splits them: CR LF, a lone CR or a lone LF.
 int64_t CountLines(std::string_view text) {
@@ -100,22 +89,10 @@ uint8_t Blend(float a, uint8_t under, uint8_t text) {
 
 } // namespace
 
-void SetActiveTextRasterizer(std::shared_ptr<TextRasterizer> rasterizer) {
-    const std::lock_guard lock(RasterizerMutex());
-    RasterizerSlot() = std::move(rasterizer);
-}
-
-std::shared_ptr<TextRasterizer> ActiveTextRasterizer() {
-    const std::lock_guard lock(RasterizerMutex());
-    return RasterizerSlot();
-}
-
-int32_t CxImage::DrawPlainText(int32_t x, int32_t y, std::string_view text, RgbQuad color,
-                               std::string_view faceName, int32_t height, int32_t weight,
-                               bool italic, bool underline, bool withAlpha) {
-    const std::shared_ptr<TextRasterizer> rasterizer = ActiveTextRasterizer();
-    if (!rasterizer)
-        return 0;
+int32_t CxImage::DrawPlainText(TextRasterizer& rasterizer, int32_t x, int32_t y,
+                               std::string_view text, RgbQuad color, std::string_view faceName,
+                               int32_t height, int32_t weight, bool italic, bool underline,
+                               bool withAlpha) {
     if (!IsValid())
         return 1;
 
@@ -128,7 +105,7 @@ int32_t CxImage::DrawPlainText(int32_t x, int32_t y, std::string_view text, RgbQ
     font.lfUnderline = underline ? 1 : 0;
 
     TextExtent extent;
-    if (!rasterizer->Measure(text, font, TextPrefix::Mnemonic, extent))
+    if (!rasterizer.Measure(text, font, TextPrefix::Mnemonic, extent))
         return 0;
     // The extra width of one line height leaves room for an italic overhang.
     const int64_t boxWidth = int64_t(extent.width) + extent.height;
@@ -141,7 +118,7 @@ int32_t CxImage::DrawPlainText(int32_t x, int32_t y, std::string_view text, RgbQ
     mask.window = VisiblePart(x, base, boxWidth, boxHeight, Width(), Height());
     if (mask.window.Empty())
         return 1;
-    if (!RenderMask(*rasterizer, text, font, TextPrefix::Mnemonic, boxWidth, boxHeight, mask))
+    if (!RenderMask(rasterizer, text, font, TextPrefix::Mnemonic, boxWidth, boxHeight, mask))
         return 0;
 
     // Any lit pixel, however faint, takes the full colour: hard edges.
@@ -152,19 +129,17 @@ int32_t CxImage::DrawPlainText(int32_t x, int32_t y, std::string_view text, RgbQ
     return 1;
 }
 
-int32_t CxImage::DrawStyledText(int32_t x, int32_t y, const TextInfo& info, bool withAlpha) {
+int32_t CxImage::DrawStyledText(TextRasterizer& rasterizer, int32_t x, int32_t y,
+                                const TextInfo& info, bool withAlpha) {
     if (!IsValid())
         return -1;
-    const std::shared_ptr<TextRasterizer> rasterizer = ActiveTextRasterizer();
-    if (!rasterizer)
-        return 0;
 
     const std::string_view text(info.text, strnlen(info.text, sizeof info.text));
     const RgbQuad textQuad = ColorRefToQuad(info.textColor);
     const RgbQuad boxQuad = ColorRefToQuad(info.boxColor);
 
     TextExtent extent;
-    if (!rasterizer->Measure(text, info.font, TextPrefix::None, extent))
+    if (!rasterizer.Measure(text, info.font, TextPrefix::None, extent))
         return 0;
     const int64_t lines = CountLines(text);
     int64_t right = extent.width;
@@ -195,7 +170,7 @@ int32_t CxImage::DrawStyledText(int32_t x, int32_t y, const TextInfo& info, bool
 
     Mask mask;
     mask.window = window;
-    if (!RenderMask(*rasterizer, text, info.font, TextPrefix::None, boxWidth, boxHeight, mask))
+    if (!RenderMask(rasterizer, text, info.font, TextPrefix::None, boxWidth, boxHeight, mask))
         return 0;
 
     for (int64_t k = window.firstRow; k <= window.lastRow; ++k) {

@@ -1,13 +1,12 @@
 #pragma once
 // The one thing text drawing needs from the platform: measuring a text in a
 // logical font and rendering it white on black into a small buffer. The image
-// layer knows nothing of any toolkit; the program installs a concrete
-// rasteriser at start (the Qt one) and the drawing operations use whichever is
-// active.
+// layer knows nothing of any toolkit; the program makes the concrete
+// rasteriser (the Qt one) where it is assembled and hands it to whatever
+// draws text, down to the drawing operations.
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string_view>
 
@@ -55,9 +54,3 @@ public:
     virtual bool Render(std::string_view text, const LogFont& font, TextPrefix prefix,
                         int32_t boxWidth, int32_t boxHeight, const TextRaster& target) = 0;
 };
-
-// The process-wide rasteriser. Installing is meant for start-up (and tests);
-// readers get a shared reference so a rasteriser replaced while a drawing runs
-// stays alive until that drawing ends.
-void SetActiveTextRasterizer(std::shared_ptr<TextRasterizer> rasterizer);
-std::shared_ptr<TextRasterizer> ActiveTextRasterizer();

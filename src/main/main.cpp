@@ -1,10 +1,12 @@
 // Frameloop: the top bar runs until it accepts a close request; every other
-// window hangs off it.
+// window hangs off it. The parts are chosen in composition_root.cpp.
 #include <QApplication>
 #include <QIcon>
 
 #include "app/capture_app.h"
 #include "capture_ui/capture_bar_dlg.h"
+#include "image/text_rasterizer.h"
+#include "main/composition_root.h"
 
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
@@ -13,8 +15,10 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("frameloop"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("frameloop")));
 
+    // Declared before the bar, so it outlives the engine the bar owns.
+    const std::unique_ptr<TextRasterizer> text = MakeTextRasterizer();
     CCaptureApp app;
-    CCaptureBarDlg bar(app);
+    CCaptureBarDlg bar(app, MakeCaptureEngine(ChooseScreenBackend().makeSource, *text));
     bar.Initialise();
     bar.show();
     return QApplication::exec();

@@ -121,7 +121,3 @@ bool QtTextRasterizer::Render(std::string_view text, const LogFont& font, TextPr
     CopyOut(grey, target);
     return true;
 }
-
-void InstallQtTextRasterizer() {
-    SetActiveTextRasterizer(std::make_shared<QtTextRasterizer>());
-}

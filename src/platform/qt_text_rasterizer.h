@@ -1,5 +1,5 @@
 #pragma once
-// The text rasteriser the program installs at start: Qt fonts (fontconfig
+// The text rasteriser the program letters subtitles with: Qt fonts (fontconfig
 // picks a substitute for a face that is not installed), Qt's measuring and
 // Qt's painter drawing into an offscreen image. Works on any thread once a
 // QGuiApplication exists; without one it refuses to measure or render.
@@ -24,6 +24,3 @@ QFont QFontFromLogFont(const LogFont& font);
 
 // The text as Qt lays it out: UTF-8 decoded, every CR LF, CR or LF a line break.
 QString QtTextFromUtf8(std::string_view text);
-
-// Installs a QtTextRasterizer as the process-wide rasteriser.
-void InstallQtTextRasterizer();

@@ -128,9 +128,10 @@ protected:
 
 } // namespace
 
-TEST_F(ControllerTest, StartsIdleWithTheInitialRectangleAndAWorker) {
+TEST_F(ControllerTest, StartsIdleWithNoRectangleYetAndAWorker) {
     EXPECT_EQ(controller_->State(), CaptureState::Idle);
-    EXPECT_EQ(controller_->GetCaptureRect(), (CaptureRect{0, 0, 310, 250}));
+    // The window's frame hands over the first rectangle.
+    EXPECT_EQ(controller_->GetCaptureRect(), CaptureRect{});
     EXPECT_EQ(controller_->FrameCount(), 0);
     EXPECT_FALSE(controller_->BlinkOn());
     EXPECT_EQ(log_.notify, &notify_);

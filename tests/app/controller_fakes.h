@@ -58,9 +58,13 @@ public:
         log_.calls.push_back("clear subtitles");
         ++log_.subtitleClears;
     }
+    FrameList& Frames() override { return frames_; }
+    SubtitleList& Subtitles() override { return subtitles_; }
 
 private:
     EngineLog& log_;
+    FrameList frames_;
+    SubtitleList subtitles_;
 };
 
 class FakeView : public CaptureView {

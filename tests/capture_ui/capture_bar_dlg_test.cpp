@@ -15,12 +15,13 @@
 #include <gtest/gtest.h>
 
 #include "../app/controller_fakes.h"
-#include "../app/env_guard.h"
+#include "env_guard.h"
 #include "app/capture_app.h"
 #include "app/gif_maker_engine.h"
 #include "capture_ui/more_menu.h"
 #include "engine/engine_messages.h"
-#include "platform/fake_screen_source.h"
+#include "fake_screen_source.h"
+#include "test_rasterizer.h"
 #include "preview/preview_dlg.h"
 
 namespace {
@@ -213,7 +214,7 @@ TEST(CaptureBarWithEngine, RecordsAndBuildsAGifFromTheFakeScreen) {
     env.Set("APPDATA", appData.path().toUtf8());
     CCaptureApp app;
     auto engine =
-        std::make_unique<GifMakerEngine>([] { return std::make_unique<FakeScreenSource>(); });
+        std::make_unique<GifMakerEngine>(FakeScreenSource::Factory(), TestTextRasterizer());
     CCaptureBarDlg bar(app, std::move(engine));
     bar.Initialise();
     app.Settings().captureRate = 20;

@@ -16,17 +16,17 @@
 #include <memory>
 
 #include "engine/gif_maker.h"
+#include "fake_screen_source.h"
 #include "message_recorder.h"
-#include "platform/fake_screen_source.h"
+#include "test_rasterizer.h"
 
 namespace {
 
 class GifMakerProtocol : public ::testing::Test {
 protected:
     void StartEngine(FakeScreenSource::Options options = {}) {
-        auto grabs = grabs_;
-        maker_ = std::make_unique<CGifMaker>(
-            [options, grabs] { return std::make_unique<FakeScreenSource>(options, grabs); });
+        maker_ = std::make_unique<CGifMaker>(FakeScreenSource::Factory(options, grabs_),
+                                             TestTextRasterizer());
         maker_->SetNotifyWindow(&recorder_);
         ASSERT_TRUE(maker_->StartWorker());
     }

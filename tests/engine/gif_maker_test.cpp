@@ -8,7 +8,9 @@
 #include <string>
 
 #include "engine/gif_maker.h"
-#include "platform/fake_screen_source.h"
+#include "env_guard.h"
+#include "fake_screen_source.h"
+#include "test_rasterizer.h"
 
 namespace {
 
@@ -20,8 +22,9 @@ std::unique_ptr<CxImage> Frame(uint32_t width) {
 }
 
 TEST(GifMaker, StartsWithTheDefaults) {
-    const CGifMaker maker;
-    EXPECT_EQ(maker.GetCaptureRect(), (CaptureRect{150, 200, 550, 450}));
+    const CGifMaker maker(FakeScreenSource::Factory(), TestTextRasterizer());
+    // No rectangle of its own: the owner hands one over before recording.
+    EXPECT_EQ(maker.GetCaptureRect(), CaptureRect{});
     EXPECT_EQ(maker.GifFrameRate(), 20);
     EXPECT_FLOAT_EQ(maker.Scale(), 0.5f);
     EXPECT_TRUE(maker.OutputPath().empty());
@@ -31,7 +34,7 @@ TEST(GifMaker, StartsWithTheDefaults) {
 }
 
 TEST(GifMaker, InvertedCaptureRectIsIgnored) {
-    CGifMaker maker;
+    CGifMaker maker(FakeScreenSource::Factory(), TestTextRasterizer());
     maker.SetCaptureRect(1, 2, 30, 40);
     maker.SetCaptureRect(10, 10, 5, 20);
     EXPECT_EQ(maker.GetCaptureRect(), (CaptureRect{1, 2, 30, 40}));
@@ -42,7 +45,7 @@ TEST(GifMaker, InvertedCaptureRectIsIgnored) {
 }
 
 TEST(GifMaker, FramesAreNumberedFromOne) {
-    CGifMaker maker;
+    CGifMaker maker(FakeScreenSource::Factory(), TestTextRasterizer());
     maker.AppendFrame(Frame(1));
     maker.AppendFrame(Frame(2));
     maker.AppendFrame(nullptr); // refused
@@ -59,7 +62,7 @@ TEST(GifMaker, FramesAreNumberedFromOne) {
 }
 
 TEST(GifMaker, DroppedFrameKeepsItsPlaceAndCanBeRestored) {
-    CGifMaker maker;
+    CGifMaker maker(FakeScreenSource::Factory(), TestTextRasterizer());
     for (uint32_t w = 1; w <= 3; ++w)
         maker.AppendFrame(Frame(w));
     maker.SetKept(2, false);
@@ -74,7 +77,7 @@ TEST(GifMaker, DroppedFrameKeepsItsPlaceAndCanBeRestored) {
 }
 
 TEST(GifMaker, GrabFrameAppendsAKeptFrameOfTheRectangle) {
-    CGifMaker maker;
+    CGifMaker maker(FakeScreenSource::Factory(), TestTextRasterizer());
     FakeScreenSource::Options options;
     options.failEvery = 2;
     FakeScreenSource source(options);
@@ -91,7 +94,7 @@ TEST(GifMaker, GrabFrameAppendsAKeptFrameOfTheRectangle) {
 }
 
 TEST(GifMaker, EmptyRectangleGrabsNothing) {
-    CGifMaker maker;
+    CGifMaker maker(FakeScreenSource::Factory(), TestTextRasterizer());
     FakeScreenSource source;
     maker.SetCaptureRect(10, 10, 10, 50);
     EXPECT_FALSE(maker.GrabFrame(source));
@@ -99,56 +102,39 @@ TEST(GifMaker, EmptyRectangleGrabsNothing) {
 }
 
 TEST(GifMaker, SetGifParamsStoresRateScaleAndPath) {
-    CGifMaker maker;
+    CGifMaker maker(FakeScreenSource::Factory(), TestTextRasterizer());
     maker.SetGifParams(7, 0.7f, "/tmp/x.gif");
     EXPECT_EQ(maker.GifFrameRate(), 7);
     EXPECT_FLOAT_EQ(maker.Scale(), 0.7f);
     EXPECT_EQ(maker.OutputPath(), "/tmp/x.gif");
 }
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 TEST(MemoryBudget, EnvironmentOverridesInMegabytes) {
-    const ScopedEnv env("FRAMELOOP_MAX_MEMORY_MB", "64");
+    EnvGuard env;
+    env.Set("FRAMELOOP_MAX_MEMORY_MB", "64");
     EXPECT_EQ(DefaultMemoryBudget(), 64ull * 1024 * 1024);
-    EXPECT_EQ(CGifMaker().MemoryBudget(), 64ull * 1024 * 1024);
+    EXPECT_EQ(CGifMaker(FakeScreenSource::Factory(), TestTextRasterizer()).MemoryBudget(),
+              64ull * 1024 * 1024);
 }
 
 TEST(MemoryBudget, UnusableEnvironmentValuesFallBackToHalfTheMemory) {
     uint64_t fallback = 0;
     {
-        const ScopedEnv env("FRAMELOOP_MAX_MEMORY_MB", nullptr);
+        EnvGuard env;
+        env.Unset("FRAMELOOP_MAX_MEMORY_MB");
         fallback = DefaultMemoryBudget();
     }
     EXPECT_GT(fallback, 0u);
     for (const char* value : {"", "0", "-5", "abc", "12MB", " 12", "99999999999999999999999"}) {
-        const ScopedEnv env("FRAMELOOP_MAX_MEMORY_MB", value);
+        EnvGuard env;
+        env.Set("FRAMELOOP_MAX_MEMORY_MB", value);
         EXPECT_EQ(DefaultMemoryBudget(), fallback) << "value '" << value << "'";
     }
 }
 
 TEST(MemoryBudget, HugeEnvironmentValueDoesNotWrap) {
-    const ScopedEnv env("FRAMELOOP_MAX_MEMORY_MB", "18446744073709551615");
+    EnvGuard env;
+    env.Set("FRAMELOOP_MAX_MEMORY_MB", "18446744073709551615");
     EXPECT_GT(DefaultMemoryBudget(), 1ull << 40);
 }
 

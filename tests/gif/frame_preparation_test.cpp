@@ -3,7 +3,7 @@
 #include "gif/frame_preparation.h"
 #include "gif/subtitle_factory.h"
 #include "image/text_rasterizer.h"
-#include "platform/qt_text_rasterizer.h"
+#include "test_rasterizer.h"
 
 #include <QThread>
 
@@ -64,22 +64,12 @@ std::unique_ptr<SubtitleItem> Subtitle(const char* text, int32_t x, int32_t y, i
 
 TextExtent Measure(const TextInfo& t, TextPrefix prefix) {
     TextExtent e;
-    EXPECT_TRUE(ActiveTextRasterizer()->Measure(t.text, t.font, prefix, e));
+    EXPECT_TRUE(TestTextRasterizer().Measure(t.text, t.font, prefix, e));
     return e;
 }
 
 // Every test draws with the Qt rasteriser, as the program does.
-class FramePreparationTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        previous_ = ActiveTextRasterizer();
-        InstallQtTextRasterizer();
-    }
-    void TearDown() override { SetActiveTextRasterizer(previous_); }
-
-private:
-    std::shared_ptr<TextRasterizer> previous_;
-};
+class FramePreparationTest : public ::testing::Test {};
 
 TEST_F(FramePreparationTest, OnlyKeptFramesArePreparedAndProgressCountsEveryFrame) {
     FrameList frames;
@@ -89,7 +79,7 @@ TEST_F(FramePreparationTest, OnlyKeptFramesArePreparedAndProgressCountsEveryFram
             Frame(40, 30, RgbQuad{shades[i], shades[i], shades[i], 0}, i == 1 || i == 3 ? 0 : 1));
     FrameList prepared;
     std::vector<int> reports;
-    PrepareFrames(frames, CaptureRect{0, 0, 40, 30}, 1.0f, {}, prepared,
+    PrepareFrames(frames, CaptureRect{0, 0, 40, 30}, 1.0f, {}, TestTextRasterizer(), prepared,
                   [&](int p) { reports.push_back(p); });
     EXPECT_EQ(reports, (std::vector<int>{0, 12, 24, 36, 48}));
     ASSERT_EQ(prepared.size(), 3u);
@@ -118,7 +108,7 @@ TEST_F(FramePreparationTest, ProgressStaysBelowSixtyForAnyFrameCount) {
             frames.push_back(Frame(4, 4, kGrey, 0));
         FrameList prepared;
         std::vector<int> reports;
-        PrepareFrames(frames, CaptureRect{0, 0, 4, 4}, 1.0f, {}, prepared,
+        PrepareFrames(frames, CaptureRect{0, 0, 4, 4}, 1.0f, {}, TestTextRasterizer(), prepared,
                       [&](int p) { reports.push_back(p); });
         EXPECT_EQ(reports, c.expected) << c.frames;
         EXPECT_TRUE(prepared.empty());
@@ -126,7 +116,8 @@ TEST_F(FramePreparationTest, ProgressStaysBelowSixtyForAnyFrameCount) {
     FrameList none;
     FrameList prepared;
     int calls = 0;
-    PrepareFrames(none, CaptureRect{0, 0, 4, 4}, 1.0f, {}, prepared, [&](int) { ++calls; });
+    PrepareFrames(none, CaptureRect{0, 0, 4, 4}, 1.0f, {}, TestTextRasterizer(), prepared,
+                  [&](int) { ++calls; });
     EXPECT_EQ(calls, 0);
 }
 
@@ -142,7 +133,8 @@ TEST_F(FramePreparationTest, EveryCopyHasTheScaledSizeAndNoTransparency) {
         frames.push_back(Frame(420, 310, kGrey));
         frames[0]->SetTransparentIndex(0);
         FrameList prepared;
-        PrepareFrames(frames, CaptureRect{100, 50, 500, 350}, c.scale, {}, prepared, nullptr);
+        PrepareFrames(frames, CaptureRect{100, 50, 500, 350}, c.scale, {}, TestTextRasterizer(),
+                      prepared, nullptr);
         ASSERT_EQ(prepared.size(), 2u);
         for (const auto& p : prepared) {
             EXPECT_EQ(p->Width(), uint32_t(c.w)) << c.scale;
@@ -164,7 +156,8 @@ TEST_F(FramePreparationTest, ASubtitleOfOneFrameIsBurntOnlyIntoThatKeptFrame) {
         SubtitleList subtitles;
         subtitles.push_back(Subtitle("Two", 10, 40, 2, 2, SubtitleBackground::Outline));
         FrameList prepared;
-        PrepareFrames(frames, CaptureRect{0, 0, 120, 60}, 1.0f, subtitles, prepared, nullptr);
+        PrepareFrames(frames, CaptureRect{0, 0, 120, 60}, 1.0f, subtitles, TestTextRasterizer(),
+                      prepared, nullptr);
         ASSERT_EQ(prepared.size(), secondKept ? 4u : 3u);
         for (std::size_t i = 0; i < prepared.size(); ++i) {
             const bool isSecond = secondKept && i == 1;
@@ -185,7 +178,8 @@ TEST_F(FramePreparationTest, SubtitlesLandOnExactlyTheFramesOfTheirRangeAtTheirP
     const TextExtent e = Measure(t, TextPrefix::Mnemonic);
     ASSERT_GT(e.width, 20);
     FrameList prepared;
-    PrepareFrames(frames, CaptureRect{0, 0, 200, 80}, 1.0f, subtitles, prepared, nullptr);
+    PrepareFrames(frames, CaptureRect{0, 0, 200, 80}, 1.0f, subtitles, TestTextRasterizer(),
+                  prepared, nullptr);
     ASSERT_EQ(prepared.size(), 6u);
     for (int n = 1; n <= 6; ++n) {
         SCOPED_TRACE(n);
@@ -230,7 +224,7 @@ TEST_F(FramePreparationTest, AnOutlineAtColumnZeroLosesItsLeftColumn) {
         // The underline starts at the text's first column, so its outline
         // needs the column left of it.
         subtitles[0]->text.font.lfUnderline = 1;
-        BurnSubtitles(*frame, 1, subtitles);
+        BurnSubtitles(*frame, 1, subtitles, TestTextRasterizer());
         return frame;
     };
     const auto atZero = at(0);
@@ -254,7 +248,7 @@ TEST_F(FramePreparationTest, RectangleAndPlainStylesDrawTheWholeTextRecord) {
     subtitles[0]->text.boxColor = 0x00FF0000; // blue
     subtitles.push_back(Subtitle("Bare", 120, 40, 1, 1, SubtitleBackground::None));
     subtitles[1]->text.smooth = 0;
-    BurnSubtitles(*frame, 1, subtitles);
+    BurnSubtitles(*frame, 1, subtitles, TestTextRasterizer());
 
     const TextExtent box = Measure(subtitles[0]->text, TextPrefix::None);
     const int64_t boxWidth = box.width + box.height / 3;
@@ -291,7 +285,7 @@ TEST_F(FramePreparationTest, ASixteenPixelBoxAtRowTwentyCoversRowsFiveToTwenty) 
     auto frame = Frame(150, 40, kGrey);
     SubtitleList subtitles;
     subtitles.push_back(std::move(s));
-    BurnSubtitles(*frame, 1, subtitles);
+    BurnSubtitles(*frame, 1, subtitles, TestTextRasterizer());
     for (int64_t row = 0; row < 40; ++row) {
         const bool inBox = row >= 5 && row <= 20;
         EXPECT_EQ(!Same(TopDown(*frame, 4, row), kGrey), inBox) << row;
@@ -306,7 +300,7 @@ TEST_F(FramePreparationTest, LaterSubtitlesLieOnTopOfEarlierOnes) {
     subtitles.push_back(nullptr);             // tolerated
     subtitles.push_back(Subtitle("Second", 14, 42, 1, 1, SubtitleBackground::Rectangle));
     subtitles[2]->text.boxColor = 0x0000FF00; // green
-    BurnSubtitles(*frame, 1, subtitles);
+    BurnSubtitles(*frame, 1, subtitles, TestTextRasterizer());
     EXPECT_TRUE(Same(TopDown(*frame, 14, 42), RgbQuad{0, 255, 0, 0}));
     EXPECT_TRUE(Same(TopDown(*frame, 10, 40), RgbQuad{0, 0, 255, 0}));
 }
@@ -317,7 +311,7 @@ TEST_F(FramePreparationTest, AmpersandIsTextForStyledDrawingAndAMnemonicForPlain
     const auto styledWidth = [&](const char* text) {
         std::strcpy(t.text, text);
         auto frame = Frame(150, 40, kGrey);
-        frame->DrawStyledText(0, 30, t);
+        frame->DrawStyledText(TestTextRasterizer(), 0, 30, t);
         int64_t rightmost = -1;
         for (int64_t row = 0; row < 40; ++row)
             for (int64_t x = 0; x < 150; ++x)
@@ -329,8 +323,8 @@ TEST_F(FramePreparationTest, AmpersandIsTextForStyledDrawingAndAMnemonicForPlain
 
     const auto plain = [&](const char* text) {
         auto frame = Frame(150, 40, kGrey);
-        frame->DrawPlainText(0, 30, text, kYellow, t.font.lfFaceName, t.font.lfHeight,
-                             t.font.lfWeight, false, false);
+        frame->DrawPlainText(TestTextRasterizer(), 0, 30, text, kYellow, t.font.lfFaceName,
+                             t.font.lfHeight, t.font.lfWeight, false, false);
         return frame;
     };
     const auto marked = plain("A&B");
@@ -357,7 +351,7 @@ TEST_F(FramePreparationTest, ExtremePositionsAndSizesDrawOnlyWhatFallsInside) {
                             {10, INT32_MIN},
                             {10, INT32_MAX}})
             subtitles.push_back(Subtitle("Far away", x, y, 1, 1, background));
-    BurnSubtitles(*frame, 1, subtitles);
+    BurnSubtitles(*frame, 1, subtitles, TestTextRasterizer());
     EXPECT_TRUE(SamePixels(*frame, *Frame(100, 60, kGrey)));
 
     // An absurd font height still draws, within the frame only: the middle
@@ -368,7 +362,7 @@ TEST_F(FramePreparationTest, ExtremePositionsAndSizesDrawOnlyWhatFallsInside) {
     const TextExtent e = Measure(subtitles[0]->text, TextPrefix::Mnemonic);
     EXPECT_GT(e.height, 1000);
     subtitles[0]->y = e.height / 2;
-    BurnSubtitles(*frame, 1, subtitles);
+    BurnSubtitles(*frame, 1, subtitles, TestTextRasterizer());
     EXPECT_TRUE(SamePixels(*frame, *Frame(100, 60, kYellow)));
 }
 
@@ -381,7 +375,8 @@ TEST_F(FramePreparationTest, WorkerThreadsPrepareTheSamePixelsAsTheGuiThread) {
     subtitles.push_back(Subtitle("Boxed & smooth", 20, 55, 2, 3, SubtitleBackground::Rectangle));
     const auto prepare = [&] {
         FrameList out;
-        PrepareFrames(frames, CaptureRect{0, 0, 160, 60}, 0.5f, subtitles, out, nullptr);
+        PrepareFrames(frames, CaptureRect{0, 0, 160, 60}, 0.5f, subtitles, TestTextRasterizer(),
+                      out, nullptr);
         return out;
     };
     const FrameList onGui = prepare();

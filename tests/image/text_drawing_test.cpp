@@ -111,15 +111,9 @@ private:
 
 constexpr RgbQuad kGrey{100, 100, 100, 0};
 
-// Installs a BlockRasterizer for one test and puts the previous one back.
+// Every test draws through a BlockRasterizer of its own.
 class TextDrawingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_ = ActiveTextRasterizer();
-        SetActiveTextRasterizer(blocks_);
-    }
-    void TearDown() override { SetActiveTextRasterizer(previous_); }
-
     static void Fill(CxImage& img, RgbQuad c) {
         for (uint32_t y = 0; y < img.Height(); ++y)
             for (uint32_t x = 0; x < img.Width(); ++x)
@@ -159,7 +153,6 @@ protected:
     std::shared_ptr<BlockRasterizer> blocks_ = std::make_shared<BlockRasterizer>();
 
 private:
-    std::shared_ptr<TextRasterizer> previous_;
 };
 
 constexpr uint32_t kRed = 0x000000FF; // 0x00BBGGRR
@@ -169,7 +162,7 @@ constexpr RgbQuad kBlueQuad{255, 0, 0, 0};
 
 TEST_F(TextDrawingTest, BoxBottomLandsOnRowYAndA16PixelBoxCoversRows5To20) {
     auto frame = Frame(60, 40);
-    ASSERT_EQ(frame->DrawStyledText(3, 20, Styled("ab", 16, kRed, 1, 1, kBlue)), 1);
+    ASSERT_EQ(frame->DrawStyledText(*blocks_, 3, 20, Styled("ab", 16, kRed, 1, 1, kBlue)), 1);
     // Box: 2 glyphs of 6 columns plus 16 / 3 = 5.
     for (int64_t row = 0; row < 40; ++row) {
         for (int64_t x = 0; x < 60; ++x) {
@@ -203,7 +196,7 @@ TEST_F(TextDrawingTest, OpaqueBoxIsAPlainRectangleWiderByAThirdOfTheLineHeight) 
         auto frame = Frame(80, 60);
         TextInfo info = Styled(c.text, c.lineHeight, kRed, 0, 1, kBlue);
         info.font.lfItalic = c.italic ? 1 : 0;
-        ASSERT_EQ(frame->DrawStyledText(10, 50, info), 1);
+        ASSERT_EQ(frame->DrawStyledText(*blocks_, 10, 50, info), 1);
         int64_t boxPixels = 0;
         for (int64_t row = 0; row < 60; ++row)
             for (int64_t x = 0; x < 80; ++x)
@@ -225,7 +218,7 @@ TEST_F(TextDrawingTest, StyledTextBlendsThroughTheInvertedMask) {
     // Text colour (200, 200, 200) over a grey 50 frame, smooth: the interior
     // is the text colour, the edges mix by a = t / 255 of the inverted mask.
     auto frame = Frame(30, 20, RgbQuad{50, 50, 50, 0});
-    ASSERT_EQ(frame->DrawStyledText(0, 15, Styled("a", 10, 0x00C8C8C8)), 1);
+    ASSERT_EQ(frame->DrawStyledText(*blocks_, 0, 15, Styled("a", 10, 0x00C8C8C8)), 1);
     const int64_t row = 15 - 10 + 1 + 4; // a glyph row inside the cell
     const auto value = [&](int64_t x) { return TopDown(*frame, x, row).rgbRed; };
     EXPECT_EQ(value(0), 50);  // cell column 0: empty
@@ -242,7 +235,8 @@ TEST_F(TextDrawingTest, SmoothZeroLeavesOnlyPureTextPixelsAndSmoothOneMixesEdges
     for (uint8_t smooth : {uint8_t(0), uint8_t(1)}) {
         SCOPED_TRACE(int(smooth));
         auto frame = Frame(60, 30);
-        ASSERT_EQ(frame->DrawStyledText(2, 25, Styled("abc\rde", 10, 0x0000FFFF, smooth)), 1);
+        ASSERT_EQ(frame->DrawStyledText(*blocks_, 2, 25, Styled("abc\rde", 10, 0x0000FFFF, smooth)),
+                  1);
         int pure = 0;
         int mixed = 0;
         for (int64_t row = 0; row < 30; ++row) {
@@ -260,7 +254,8 @@ TEST_F(TextDrawingTest, SmoothZeroLeavesOnlyPureTextPixelsAndSmoothOneMixesEdges
 
 TEST_F(TextDrawingTest, PlainTextGivesEveryLitPixelTheFullColour) {
     auto frame = Frame(30, 20);
-    ASSERT_EQ(frame->DrawPlainText(0, 15, "a", kRedQuad, "Verdana", -10, 400, false, false), 1);
+    ASSERT_EQ(
+        frame->DrawPlainText(*blocks_, 0, 15, "a", kRedQuad, "Verdana", -10, 400, false, false), 1);
     const int64_t row = 10;
     EXPECT_TRUE(SameQuad(TopDown(*frame, 0, row), kGrey));
     for (int64_t x = 1; x <= 4; ++x)
@@ -275,16 +270,16 @@ TEST_F(TextDrawingTest, PlainTextGivesEveryLitPixelTheFullColour) {
 
 TEST_F(TextDrawingTest, PlainTextAsksForMnemonicsAndStyledTextForLiteralAmpersands) {
     auto frame = Frame(60, 30);
-    frame->DrawPlainText(0, 20, "a&b", kRedQuad, "Face", -10, 700, true, false);
+    frame->DrawPlainText(*blocks_, 0, 20, "a&b", kRedQuad, "Face", -10, 700, true, false);
     EXPECT_EQ(blocks_->lastPrefix, TextPrefix::Mnemonic);
-    frame->DrawStyledText(0, 20, Styled("a&b", 10, kRed));
+    frame->DrawStyledText(*blocks_, 0, 20, Styled("a&b", 10, kRed));
     EXPECT_EQ(blocks_->lastPrefix, TextPrefix::None);
 }
 
 TEST_F(TextDrawingTest, PlainTextUsesOnlyFaceHeightWeightItalicAndUnderline) {
     auto frame = Frame(20, 20);
     const std::string longFace(40, 'F');
-    frame->DrawPlainText(0, 10, "a", kRedQuad, longFace, -11, 700, true, true);
+    frame->DrawPlainText(*blocks_, 0, 10, "a", kRedQuad, longFace, -11, 700, true, true);
     const LogFont& f = blocks_->lastFont;
     EXPECT_EQ(std::string(f.lfFaceName), std::string(31, 'F'));
     EXPECT_EQ(f.lfHeight, -11);
@@ -300,14 +295,14 @@ TEST_F(TextDrawingTest, NegativeXMovesStyledTextButClipsPlainText) {
     const TextInfo info = Styled("abc", 10, kRed, 1, 1, kBlue);
     auto atZero = Frame(40, 20);
     auto pushedLeft = Frame(40, 20);
-    atZero->DrawStyledText(0, 15, info);
-    pushedLeft->DrawStyledText(-7, 15, info);
+    atZero->DrawStyledText(*blocks_, 0, 15, info);
+    pushedLeft->DrawStyledText(*blocks_, -7, 15, info);
     EXPECT_TRUE(SamePixels(*atZero, *pushedLeft));
 
     auto plainAtZero = Frame(40, 20);
     auto plainLeft = Frame(40, 20);
-    plainAtZero->DrawPlainText(0, 15, "abc", kRedQuad, "F", -10, 400, false, false);
-    plainLeft->DrawPlainText(-7, 15, "abc", kRedQuad, "F", -10, 400, false, false);
+    plainAtZero->DrawPlainText(*blocks_, 0, 15, "abc", kRedQuad, "F", -10, 400, false, false);
+    plainLeft->DrawPlainText(*blocks_, -7, 15, "abc", kRedQuad, "F", -10, 400, false, false);
     for (int64_t row = 0; row < 20; ++row)
         for (int64_t x = 0; x < 40; ++x) {
             const RgbQuad expected = x + 7 < 40 ? TopDown(*plainAtZero, x + 7, row) : kGrey;
@@ -329,16 +324,16 @@ TEST_F(TextDrawingTest, ClippedDrawingMatchesTheSameCropOfAnUnclippedOne) {
             auto small = Frame(40, 30);
             auto large = Frame(80, 70);
             if (plain) {
-                EXPECT_EQ(
-                    small->DrawPlainText(c.x, c.y, info.text, kRedQuad, "F", -12, 400, false, true),
-                    1);
-                large->DrawPlainText(c.x + 20, c.y + 20, info.text, kRedQuad, "F", -12, 400, false,
-                                     true);
+                EXPECT_EQ(small->DrawPlainText(*blocks_, c.x, c.y, info.text, kRedQuad, "F", -12,
+                                               400, false, true),
+                          1);
+                large->DrawPlainText(*blocks_, c.x + 20, c.y + 20, info.text, kRedQuad, "F", -12,
+                                     400, false, true);
             } else {
                 if (c.x < 0)
                     continue; // styled text moves instead of clipping
-                EXPECT_EQ(small->DrawStyledText(c.x, c.y, info), 1);
-                large->DrawStyledText(c.x + 20, c.y + 20, info);
+                EXPECT_EQ(small->DrawStyledText(*blocks_, c.x, c.y, info), 1);
+                large->DrawStyledText(*blocks_, c.x + 20, c.y + 20, info);
             }
             for (int64_t row = 0; row < 30; ++row)
                 for (int64_t x = 0; x < 40; ++x)
@@ -354,18 +349,21 @@ TEST_F(TextDrawingTest, BoxesEntirelyOutsideTheFrameDrawNothingAndAskNoRendering
     auto untouched = Frame(30, 20);
     const TextInfo info = Styled("abc", 10, kRed, 1, 1, kBlue);
     for (auto [x, y] : {std::pair{0, -1}, {0, 30}, {31, 10}, {INT32_MAX, 10}, {0, INT32_MIN}}) {
-        EXPECT_EQ(frame->DrawStyledText(x, y, info), 1);
-        EXPECT_EQ(frame->DrawPlainText(x, y, "abc", kRedQuad, "F", -10, 400, false, false), 1);
+        EXPECT_EQ(frame->DrawStyledText(*blocks_, x, y, info), 1);
+        EXPECT_EQ(
+            frame->DrawPlainText(*blocks_, x, y, "abc", kRedQuad, "F", -10, 400, false, false), 1);
     }
-    EXPECT_EQ(frame->DrawPlainText(-100, 10, "abc", kRedQuad, "F", -10, 400, false, false), 1);
+    EXPECT_EQ(
+        frame->DrawPlainText(*blocks_, -100, 10, "abc", kRedQuad, "F", -10, 400, false, false), 1);
     EXPECT_EQ(blocks_->renders, 0);
     EXPECT_TRUE(SamePixels(*frame, *untouched));
 }
 
 TEST_F(TextDrawingTest, FrameWithoutPixelsReturnsOneForPlainAndMinusOneForStyled) {
     CxImage empty;
-    EXPECT_EQ(empty.DrawPlainText(0, 10, "abc", kRedQuad, "F", -10, 400, false, false), 1);
-    EXPECT_EQ(empty.DrawStyledText(0, 10, Styled("abc", 10, kRed)), -1);
+    EXPECT_EQ(empty.DrawPlainText(*blocks_, 0, 10, "abc", kRedQuad, "F", -10, 400, false, false),
+              1);
+    EXPECT_EQ(empty.DrawStyledText(*blocks_, 0, 10, Styled("abc", 10, kRed)), -1);
     EXPECT_FALSE(empty.IsValid());
 }
 
@@ -373,22 +371,19 @@ TEST_F(TextDrawingTest, WithoutAWorkingRasterizerNothingIsDrawnAndZeroIsReturned
     auto frame = Frame(30, 20);
     auto untouched = Frame(30, 20);
     blocks_->failRender = true;
-    EXPECT_EQ(frame->DrawPlainText(0, 15, "abc", kRedQuad, "F", -10, 400, false, false), 0);
-    EXPECT_EQ(frame->DrawStyledText(0, 15, Styled("abc", 10, kRed)), 0);
+    EXPECT_EQ(frame->DrawPlainText(*blocks_, 0, 15, "abc", kRedQuad, "F", -10, 400, false, false),
+              0);
+    EXPECT_EQ(frame->DrawStyledText(*blocks_, 0, 15, Styled("abc", 10, kRed)), 0);
     EXPECT_TRUE(SamePixels(*frame, *untouched));
-
-    SetActiveTextRasterizer(nullptr);
-    EXPECT_EQ(frame->DrawPlainText(0, 15, "abc", kRedQuad, "F", -10, 400, false, false), 0);
-    EXPECT_EQ(frame->DrawStyledText(0, 15, Styled("abc", 10, kRed)), 0);
 }
 
 TEST_F(TextDrawingTest, EmptyTextDrawsOnlyTheBox) {
     auto frame = Frame(30, 20);
-    ASSERT_EQ(frame->DrawStyledText(2, 15, Styled("", 12, kRed, 1, 1, kBlue)), 1);
+    ASSERT_EQ(frame->DrawStyledText(*blocks_, 2, 15, Styled("", 12, kRed, 1, 1, kBlue)), 1);
     EXPECT_TRUE(SameQuad(TopDown(*frame, 2, 15), kBlueQuad));
     EXPECT_TRUE(SameQuad(TopDown(*frame, 5, 4), kBlueQuad)); // 4 = 12 / 3 columns
     EXPECT_TRUE(SameQuad(TopDown(*frame, 6, 15), kGrey));
-    EXPECT_EQ(frame->DrawPlainText(2, 15, "", kRedQuad, "F", -12, 400, false, false), 1);
+    EXPECT_EQ(frame->DrawPlainText(*blocks_, 2, 15, "", kRedQuad, "F", -12, 400, false, false), 1);
 }
 
 TEST_F(TextDrawingTest, PaletteFramesTakeTheNearestColours) {
@@ -398,7 +393,7 @@ TEST_F(TextDrawingTest, PaletteFramesTakeTheNearestColours) {
     frame.SetPaletteColor(1, RgbQuad{0, 0, 250, 0}); // nearly red
     frame.SetPaletteColor(2, RgbQuad{250, 0, 0, 0}); // nearly blue
     frame.FillIndex(0);
-    ASSERT_EQ(frame.DrawStyledText(0, 15, Styled("a", 10, kRed, 0, 1, kBlue)), 1);
+    ASSERT_EQ(frame.DrawStyledText(*blocks_, 0, 15, Styled("a", 10, kRed, 0, 1, kBlue)), 1);
     const int64_t mem = 20 - 1 - 10;
     EXPECT_EQ(frame.IndexAt(0, mem), 2); // box
     EXPECT_EQ(frame.IndexAt(2, mem), 1); // text

@@ -1,5 +1,5 @@
-// The engine as the program assembles it: a recording with a subtitle comes
-// out of a GIF build with the subtitle burnt in.
+// The engine as the composition root assembles it: a recording with a
+// subtitle comes out of a GIF build with the subtitle burnt in.
 
 #include <QImage>
 #include <QImageReader>
@@ -9,11 +9,12 @@
 
 #include <memory>
 
-#include "app/gif_maker_engine.h"
 #include "engine/engine_messages.h"
+#include "fake_screen_source.h"
 #include "gif/subtitle_factory.h"
+#include "image/text_rasterizer.h"
+#include "main/composition_root.h"
 #include "message_recorder.h"
-#include "platform/fake_screen_source.h"
 
 namespace {
 
@@ -47,8 +48,9 @@ int BluePixels(const QImage& frame) {
 TEST(ProgramWiring, AGifBuildBurnsInTheRecordingsSubtitles) {
     QTemporaryDir dir;
     MessageRecorder recorder;
-    auto engine = std::make_unique<GifMakerEngine>(
-        [] { return std::make_unique<FakeScreenSource>(); });
+    const std::unique_ptr<TextRasterizer> text = MakeTextRasterizer();
+    const std::unique_ptr<CaptureEngine> engine =
+        MakeCaptureEngine(FakeScreenSource::Factory(), *text);
     CaptureEngine& e = *engine;
     e.SetNotifyWindow(&recorder);
     ASSERT_TRUE(e.StartWorker());
@@ -58,7 +60,7 @@ TEST(ProgramWiring, AGifBuildBurnsInTheRecordingsSubtitles) {
     ASSERT_TRUE(e.PostToWorker(WM_CAPTURE_STOP, 0, 0));
     ASSERT_TRUE(recorder.WaitFor(WM_CAPTURE_STOPPED));
 
-    engine->Maker().Subtitles().push_back(BoxedSubtitle());
+    e.Subtitles().push_back(BoxedSubtitle());
     const QString path = dir.filePath(QStringLiteral("subtitled.gif"));
     e.SetGifParams(10, 1.0f, path);
     ASSERT_TRUE(e.PostToWorker(WM_MAKE_GIF, 0, 0));

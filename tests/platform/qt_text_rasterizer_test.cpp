@@ -224,11 +224,4 @@ TEST(QtTextRasterizer, WorkerThreadsRenderTheSamePixelsAsTheGuiThread) {
     EXPECT_EQ(onQThread, onGui);
 }
 
-TEST(QtTextRasterizer, InstallMakesItTheActiveRasterizer) {
-    const std::shared_ptr<TextRasterizer> before = ActiveTextRasterizer();
-    InstallQtTextRasterizer();
-    EXPECT_NE(dynamic_cast<QtTextRasterizer*>(ActiveTextRasterizer().get()), nullptr);
-    SetActiveTextRasterizer(before);
-}
-
 } // namespace

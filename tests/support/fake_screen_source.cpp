@@ -1,4 +1,4 @@
-#include "platform/fake_screen_source.h"
+#include "fake_screen_source.h"
 
 #include <algorithm>
 #include <limits>
@@ -8,6 +8,15 @@ FakeScreenSource::FakeScreenSource() : FakeScreenSource(Options{}) {}
 
 FakeScreenSource::FakeScreenSource(Options options, Counter grabs)
     : options_(options), grabs_(std::move(grabs)) {}
+
+std::function<std::unique_ptr<ScreenSource>()> FakeScreenSource::Factory() {
+    return Factory(Options{});
+}
+
+std::function<std::unique_ptr<ScreenSource>()> FakeScreenSource::Factory(Options options,
+                                                                         Counter grabs) {
+    return [options, grabs] { return std::make_unique<FakeScreenSource>(options, grabs); };
+}
 
 // Green steps by 67 (odd, so 256 neighbours all differ) to make neighbouring
 // grabs look clearly different after colour reduction; blue holds the high bits.

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/screen_source.h"
@@ -20,6 +21,12 @@ public:
 
     FakeScreenSource();
     explicit FakeScreenSource(Options options, Counter grabs = nullptr);
+
+    // Makes a fresh fake for every worker that asks, as the engine's source
+    // factory does.
+    static std::function<std::unique_ptr<ScreenSource>()> Factory();
+    static std::function<std::unique_ptr<ScreenSource>()> Factory(Options options,
+                                                                  Counter grabs = nullptr);
 
     bool Grab(const CaptureRect& rect, CxImage& out) override;
 
