@@ -1,5 +1,8 @@
 # Sourced by the scripts: installs the Debian packages Frameloop needs when
 # they are missing. Uses sudo when not root.
+#
+# ImageMagick draws text with -font DejaVu-Sans everywhere: without -font it
+# asks for Ghostscript's Helvetica, which a minimal Debian does not have.
 FRAMELOOP_PACKAGES=(
     cmake ninja-build g++ pkgconf ccache
     qt6-base-dev libgd-dev libpng-dev libjpeg-dev zlib1g-dev libgtest-dev

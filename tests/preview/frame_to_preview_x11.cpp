@@ -143,12 +143,16 @@ protected:
     }
 
     void StartClient(QPoint at) {
+        // The font is named: without -font ImageMagick asks for Ghostscript's
+        // Helvetica, which a minimal Debian does not have.
         QStringList args;
         const char* names[] = {"red", "lime", "blue", "yellow", "magenta", "cyan"};
         for (int i = 0; i < 6; ++i) {
             args << "-size"
                  << "120x90" << QString("xc:%1").arg(names[i]) << "-gravity"
                  << "center"
+                 << "-font"
+                 << "DejaVu-Sans"
                  << "-pointsize"
                  << "48"
                  << "-fill"
