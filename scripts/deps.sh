@@ -8,7 +8,7 @@ FRAMELOOP_PACKAGES=(
     qt6-base-dev libgd-dev libpng-dev libjpeg-dev zlib1g-dev libgtest-dev
     libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev
     xvfb xauth fonts-dejavu-core
-    gifsicle imagemagick xdotool xclip x11-utils x11-apps ffmpeg time
+    gifsicle imagemagick xdotool xclip x11-utils x11-apps ffmpeg time python3
 )
 
 frameloop_install_deps() {
