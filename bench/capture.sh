@@ -8,13 +8,15 @@
 # Targets: 1920x1080 grab <= 5 ms median with SHM; < 1 % missed ticks.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+FRAMELOOP_ROOT=$root
+source "$root/scripts/deps.sh"
 build=${1:-$root/build}
 bench=$build/bench/frameloop-capture-bench
 cmake --build "$build" --target frameloop-capture-bench >/dev/null
 [ -x "$bench" ] || { echo "frameloop-capture-bench not built: $bench" >&2; exit 1; }
 
 # Our own X server, on the first free display from :170, so nothing else on
-# the machine draws into it or competes for it.
+# the machine draws into it or competes for it (the tests use :90..:140).
 xvfb_pid=""
 display_pid=""
 noise=$(mktemp --suffix=.png)
@@ -24,19 +26,9 @@ cleanup() {
     rm -f "$noise"
 }
 trap cleanup EXIT
-for n in $(seq 170 199); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-        xvfb_pid=$!
-        export DISPLAY=":$n"
-        break
-    fi
-done
-[ -n "$xvfb_pid" ] || { echo "no free X display number" >&2; exit 1; }
-for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break
-    sleep 0.1
-done
+frameloop_start_xvfb 170 199
+xvfb_pid=$FRAMELOOP_XVFB_PID
+export DISPLAY=$FRAMELOOP_XVFB_DISPLAY
 
 # Something other than a black screen to copy: a noise picture over the whole
 # root window, shown by ImageMagick's display until the bench is over.
