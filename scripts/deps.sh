@@ -1,11 +1,11 @@
 # Sourced by the scripts: installs the Debian packages Frameloop needs when
-# they are missing, builds a tree and starts a private X server. Uses sudo
-# when not root.
+# they are missing, builds a tree, starts a private X server and checks the
+# formatting of the C++ sources. Uses sudo when not root.
 #
 # ImageMagick draws text with -font DejaVu-Sans everywhere: without -font it
 # asks for Ghostscript's Helvetica, which a minimal Debian does not have.
 FRAMELOOP_PACKAGES=(
-    cmake ninja-build g++ pkgconf ccache
+    cmake ninja-build g++ pkgconf ccache clang-format
     qt6-base-dev libgd-dev libpng-dev libjpeg-dev zlib1g-dev libgtest-dev
     libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev
     xvfb xauth fonts-dejavu-core
@@ -96,4 +96,57 @@ frameloop_start_xvfb() {
     fi
     rm -f "$log"
     return 1
+}
+
+# Checks every tracked *.cpp and *.h under src/, tests/ and bench/ (every such
+# file when not in a git checkout) against .clang-format, and lists the files
+# that deviate. Nothing is changed.
+frameloop_check_format() {
+    if ! command -v clang-format >/dev/null; then
+        echo "clang-format: not installed (Debian package clang-format)" >&2
+        return 1
+    fi
+    local files=()
+    # git only when the project is the top of its own checkout: a copy unpacked
+    # inside some other checkout is not tracked by it.
+    if [ "$(git -C "$FRAMELOOP_ROOT" rev-parse --show-toplevel 2>/dev/null)" = "$FRAMELOOP_ROOT" ]; then
+        mapfile -d '' files < <(git -C "$FRAMELOOP_ROOT" ls-files -z -- \
+            'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h')
+    else
+        mapfile -d '' files < <(cd "$FRAMELOOP_ROOT" &&
+            find src tests bench -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
+    fi
+    if [ ${#files[@]} -eq 0 ]; then
+        echo "clang-format: found no C++ sources under $FRAMELOOP_ROOT" >&2
+        return 1
+    fi
+    local file out places deviating=() broken=()
+    for file in "${files[@]}"; do
+        # Tracked but deleted in the working tree: nothing to check.
+        [ -e "$FRAMELOOP_ROOT/$file" ] || continue
+        if out=$(clang-format --dry-run --Werror --style=file "$FRAMELOOP_ROOT/$file" 2>&1); then
+            continue
+        fi
+        places=$(grep -c 'Wclang-format-violations' <<<"$out" || true)
+        if [ "$places" -gt 0 ]; then
+            [ "$places" -eq 1 ] && places="1 place" || places="$places places"
+            deviating+=("$file ($places)")
+        else
+            # Not a formatting difference: clang-format itself failed.
+            broken+=("$file: $(head -n 1 <<<"$out")")
+        fi
+    done
+    local status=0
+    if [ ${#broken[@]} -gt 0 ]; then
+        echo "clang-format: could not check these files:" >&2
+        printf '    %s\n' "${broken[@]}" >&2
+        status=1
+    fi
+    if [ ${#deviating[@]} -gt 0 ]; then
+        echo "clang-format: these files need formatting (run clang-format -i on them):" >&2
+        printf '    %s\n' "${deviating[@]}" >&2
+        status=1
+    fi
+    [ $status -eq 0 ] && echo "clang-format: ${#files[@]} files checked, all formatted"
+    return $status
 }
