@@ -24,22 +24,35 @@ frameloop_install_deps() {
     echo "Installing missing packages: ${missing[*]}"
     local sudo=()
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    "${sudo[@]}" apt-get update -q
+    "${sudo[@]}" apt-get update -q || return 1
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# Configures and builds a tree: frameloop_build DIR [cmake options...]
+# Configures and builds a tree: frameloop_build DIR [cmake options...] [-- targets...]
+# Without targets everything is built.
 frameloop_build() {
     local dir=$1
     shift
+    local options=() targets=()
+    while [ $# -gt 0 ]; do
+        if [ "$1" = "--" ]; then
+            shift
+            targets=("$@")
+            break
+        fi
+        options+=("$1")
+        shift
+    done
     local generator=()
     command -v ninja >/dev/null && generator=(-G Ninja)
     if [ ! -f "$dir/CMakeCache.txt" ]; then
-        cmake -S "$FRAMELOOP_ROOT" -B "$dir" "${generator[@]}" "$@"
+        cmake -S "$FRAMELOOP_ROOT" -B "$dir" "${generator[@]}" "${options[@]}" || return 1
     else
-        cmake -S "$FRAMELOOP_ROOT" -B "$dir" "$@" >/dev/null
+        cmake -S "$FRAMELOOP_ROOT" -B "$dir" "${options[@]}" >/dev/null || return 1
     fi
-    cmake --build "$dir" -j "$(nproc)"
+    local target_args=()
+    [ ${#targets[@]} -gt 0 ] && target_args=(--target "${targets[@]}")
+    cmake --build "$dir" -j "$(nproc)" "${target_args[@]}"
 }
 
 # Starts a private Xvfb (1920x1080x24) on the first free display number in
