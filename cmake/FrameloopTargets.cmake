@@ -9,22 +9,40 @@ function(frameloop_layer name)
     target_link_libraries(frameloop_${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# One test program per tests/<folder>: every *_test.cpp of the folder, the
-# shared test main, and the layers it names.
-function(frameloop_test_folder name)
-    cmake_parse_arguments(ARG "" "" "DEPS;PROPERTIES" ${ARGN})
-    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp
-                                        ${CMAKE_CURRENT_SOURCE_DIR}/*.h
-                                        ${CMAKE_CURRENT_SOURCE_DIR}/*_fixture.cpp)
-    if(NOT sources)
-        return()
+# One test program from `sources`, the shared test main and `deps`; the
+# command-line program is built first and its path compiled in when
+# `uses_cli` is set.
+function(frameloop_test_program target uses_cli sources deps properties)
+    add_executable(${target} ${sources})
+    target_link_libraries(${target} PRIVATE frameloop_test_support ${deps})
+    target_compile_definitions(${target} PRIVATE
+        FRAMELOOP_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
+    if(uses_cli)
+        target_compile_definitions(${target} PRIVATE FRAMELOOP_CLI="$<TARGET_FILE:frameloop-cli>")
+        add_dependencies(${target} frameloop-cli)
     endif()
-    add_executable(test_${name} ${sources})
-    target_link_libraries(test_${name} PRIVATE frameloop_test_support ${ARG_DEPS})
-    target_compile_definitions(test_${name} PRIVATE
-        FRAMELOOP_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
-        FRAMELOOP_CLI="$<TARGET_FILE:frameloop-cli>")
-    add_dependencies(test_${name} frameloop-cli)
-    gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES ${ARG_PROPERTIES})
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         PROPERTIES ${properties})
+endfunction()
+
+# The test programs of one tests/<folder>: test_<folder> from every
+# *_test.cpp, and test_<folder>_x11 from every *_x11_test.cpp. The X11 ones
+# share the one test X server, so they hold its lock and never run alongside
+# each other.
+function(frameloop_test_folder name)
+    cmake_parse_arguments(ARG "USES_CLI" "" "DEPS;PROPERTIES" ${ARGN})
+    file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    file(GLOB x11_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_x11_test.cpp)
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+    if(x11_sources)
+        list(REMOVE_ITEM sources ${x11_sources})
+    endif()
+    if(sources)
+        frameloop_test_program(test_${name} "${ARG_USES_CLI}" "${sources};${headers}" "${ARG_DEPS}"
+                               "${ARG_PROPERTIES}")
+    endif()
+    if(x11_sources)
+        frameloop_test_program(test_${name}_x11 "${ARG_USES_CLI}" "${x11_sources};${headers}"
+                               "${ARG_DEPS}" "RESOURCE_LOCK;x11;${ARG_PROPERTIES}")
+    endif()
 endfunction()

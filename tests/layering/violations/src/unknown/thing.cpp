@@ -1,0 +1,1 @@
+// A folder the rules do not know.
