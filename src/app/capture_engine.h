@@ -10,6 +10,7 @@
 #include "image/frame_list.h"
 
 class QObject;
+class TextRasterizer;
 
 class CaptureEngine {
 public:
@@ -31,4 +32,7 @@ public:
     // Touched only while the worker is idle (no job posted and unfinished).
     virtual FrameList& Frames() = 0;
     virtual SubtitleList& Subtitles() = 0;
+    // What letters the subtitles in the GIF; the editor draws with the same,
+    // so its view shows what the GIF gets.
+    virtual TextRasterizer& Text() = 0;
 };

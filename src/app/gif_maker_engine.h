@@ -27,6 +27,7 @@ public:
     void ClearSubtitles() override { maker_.Subtitles().clear(); }
     FrameList& Frames() override { return maker_.Frames(); }
     SubtitleList& Subtitles() override { return maker_.Subtitles(); }
+    TextRasterizer& Text() override { return maker_.Text(); }
 
 private:
     CGifMaker maker_;

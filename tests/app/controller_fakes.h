@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/capture_controller.h"
+#include "test_rasterizer.h"
 
 struct Posted {
     int message;
@@ -60,6 +61,7 @@ public:
     }
     FrameList& Frames() override { return frames_; }
     SubtitleList& Subtitles() override { return subtitles_; }
+    TextRasterizer& Text() override { return TestTextRasterizer(); }
 
 private:
     EngineLog& log_;
