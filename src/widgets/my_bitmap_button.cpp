@@ -9,6 +9,16 @@ CMyBitmapButton::CMyBitmapButton(QWidget* parent) : QPushButton(parent) {
     setFocusPolicy(Qt::NoFocus);
 }
 
+void CMyBitmapButton::SetAccessibleNames(const QString& name, const QString& onName) {
+    name_ = name;
+    onName_ = onName;
+    UpdateAccessibleName();
+}
+
+void CMyBitmapButton::UpdateAccessibleName() {
+    setAccessibleName(on_ && !onName_.isEmpty() ? onName_ : name_);
+}
+
 void CMyBitmapButton::LoadImages(const Images& images) {
     images_ = {images.normal, images.disabled, images.on,
                images.hover,  images.onHover,  images.pressed};
@@ -23,6 +33,9 @@ void CMyBitmapButton::SetOn(bool on) {
         return;
     }
     on_ = on;
+    if (!name_.isEmpty()) {
+        UpdateAccessibleName(); // a name given with setAccessibleName stays
+    }
     update();
 }
 

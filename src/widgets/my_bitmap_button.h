@@ -2,8 +2,11 @@
 // A push button that shows one of up to six pictures instead of a text (the
 // text stays for accessibility and tests): the picture follows the button's on flag, whether the
 // mouse hovers over it and whether the left button went down on it.
+// Assistive tools, which see no picture, read the text or an accessible name
+// that can follow the on flag as the picture does.
 #include <QPixmap>
 #include <QPushButton>
+#include <QString>
 
 #include <array>
 
@@ -27,6 +30,11 @@ public:
     // Replaces every picture and gives the button the size of the normal
     // picture (in device-independent pixels); position stays.
     void LoadImages(const Images& images);
+
+    // What assistive tools call the button while it is off and while it is on
+    // (the Capture button says "Stop" while recording). An empty `onName`
+    // keeps `name` in both states.
+    void SetAccessibleNames(const QString& name, const QString& onName = QString());
 
     // The owner's on flag (the Capture button shows Stop while recording).
     void SetOn(bool on);
@@ -53,9 +61,12 @@ private:
     bool Has(Image image) const { return !images_[image].isNull(); }
     void TrackPointer(bool overButton);
     void ClearHover();
+    void UpdateAccessibleName();
 
     std::array<QPixmap, ImageCount> images_;
     bool on_ = false;
     bool hover_ = false;
     bool pressed_ = false;
+    QString name_;
+    QString onName_;
 };
