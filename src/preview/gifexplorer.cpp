@@ -6,6 +6,9 @@ CGifexplorer::CGifexplorer(QWidget* parent) : QLabel(parent) {
     setAlignment(Qt::AlignCenter);
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
+    // A label that shows a movie has no text to be read by.
+    setAccessibleName(QStringLiteral("GIF preview"));
+    setAccessibleDescription(QStringLiteral("Plays the animated GIF that was made last"));
 }
 
 CGifexplorer::~CGifexplorer() {

@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdio>
 
+#include "preview/popup_accessibility.h"
 #include "preview/preview_icons.h"
 #include "preview/sharing.h"
 
@@ -51,6 +52,9 @@ QPushButton* MakeButton(QWidget* parent, const QString& text, const QIcon& icon,
 } // namespace
 
 CPreviewDlg::CPreviewDlg(QWidget* owner) : QDialog(owner) {
+    // The sharing menu, like every menu of the program, must be reachable by
+    // assistive tools.
+    popup_accessibility::Install();
     setWindowTitle(QStringLiteral("Preview"));
     setFont(QFont(QStringLiteral("Verdana"), 8));
     setModal(false);
@@ -59,12 +63,19 @@ CPreviewDlg::CPreviewDlg(QWidget* owner) : QDialog(owner) {
     explorer_ = new CGifexplorer(this);
     info_ = new QLabel(this);
     info_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The line itself is the label's accessible name.
+    info_->setAccessibleDescription(QStringLiteral("Frames, file size and dimensions of the GIF"));
 
     saveOrUpload_ = MakeButton(this, QStringLiteral("Save or Upload..."),
                                preview_icons::ShareIcon(), DialogUnitsToPixels(font(), 85, 17));
     copy_ = MakeButton(this, QStringLiteral("Copy to Clipboard"), preview_icons::CopyIcon(),
                        DialogUnitsToPixels(font(), 80, 17));
     copy_->setToolTip(QStringLiteral("You can paste this anmiated GIF to somewhere"));
+    saveOrUpload_->setAccessibleDescription(
+        QStringLiteral("Opens a menu: upload the GIF to Imgur, copy it to the clipboard or save "
+                       "it to disk"));
+    copy_->setAccessibleDescription(
+        QStringLiteral("Copies the GIF to the clipboard, to paste it somewhere else"));
     // Copying stays reachable through the sharing menu.
     copy_->setEnabled(false);
     copy_->hide();

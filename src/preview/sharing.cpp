@@ -23,6 +23,8 @@ void AddCommand(QMenu& menu, const QString& text, int id) {
 
 void BuildSaveMenu(QMenu& menu) {
     menu.setTitle(QStringLiteral("SaveMore"));
+    // Read when the menu opens: named after the button that opens it.
+    menu.setAccessibleName(QStringLiteral("Save or Upload"));
     AddCommand(menu, QStringLiteral("Upload to Imgur"), kCmdUpload);
     menu.addSeparator();
     AddCommand(menu, QStringLiteral("Copy to Clipboard"), kCmdCopy);

@@ -25,7 +25,8 @@ inline constexpr int kCmdSave = 32860;
 inline constexpr char kUploaderProgram[] = "ImgurUploader";
 
 // Fills `menu` with "Upload to Imgur", "Copy to Clipboard" and "Save to Disk",
-// each action carrying its command id as data.
+// each action carrying its command id as data; the menu's accessible name is
+// "Save or Upload", after the button that opens it.
 void BuildSaveMenu(QMenu& menu);
 
 // Where a menu of `menuSize` goes so that its bottom-left corner sits on the
