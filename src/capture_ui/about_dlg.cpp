@@ -30,6 +30,9 @@ QLabel* LinkLabel(QWidget* parent, const QString& target, const QString& text) {
     label->setTextFormat(Qt::RichText);
     label->setTextInteractionFlags(Qt::TextBrowserInteraction);
     label->setOpenExternalLinks(true);
+    // Read as the link's text without markup, and where it leads.
+    label->setAccessibleName(text);
+    label->setAccessibleDescription(QStringLiteral("Opens %1").arg(target));
     return label;
 }
 
@@ -65,6 +68,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     banner->setPixmap(Banner(devicePixelRatioF()));
     banner->setScaledContents(true);
     banner->setFixedHeight(88);
+    // The program's name is painted into the picture.
+    banner->setAccessibleName(program_info::ApplicationTitle());
 
     version_ = new QLabel(program_info::VersionLine(), this);
     legal_ = new QLabel(program_info::LegalLine(), this);
@@ -75,9 +80,14 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     customInfo_->setWordWrap(true);
 
     auto* links = new QGridLayout;
-    links->addWidget(new QLabel(QStringLiteral("Website:"), this), 0, 0);
+    auto* websiteCaption = new QLabel(QStringLiteral("Website:"), this);
+    auto* supportCaption = new QLabel(QStringLiteral("Support:"), this);
+    // The captions label their links for assistive tools.
+    websiteCaption->setBuddy(website_);
+    supportCaption->setBuddy(support_);
+    links->addWidget(websiteCaption, 0, 0);
     links->addWidget(website_, 0, 1);
-    links->addWidget(new QLabel(QStringLiteral("Support:"), this), 1, 0);
+    links->addWidget(supportCaption, 1, 0);
     links->addWidget(support_, 1, 1);
     links->setColumnStretch(1, 1);
 

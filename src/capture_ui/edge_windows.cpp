@@ -38,6 +38,9 @@ void CEdgeWindow::keyPressEvent(QKeyEvent* event) {
 CSideStrip::CSideStrip(CCaptureFrame& frame, QWidget& bar, DragKind edge)
     : CEdgeWindow(frame, bar), edge_(edge) {
     setMouseTracking(true);
+    setAccessibleName(edge == DragKind::Left ? QStringLiteral("Capture frame left edge")
+                                             : QStringLiteral("Capture frame right edge"));
+    setAccessibleDescription(QStringLiteral("Drag to make the capture frame wider or narrower"));
 }
 
 void CSideStrip::paintEvent(QPaintEvent*) {
@@ -71,6 +74,9 @@ void CSideStrip::mouseReleaseEvent(QMouseEvent* event) {
 
 CBottomDialog::CBottomDialog(CCaptureFrame& frame, QWidget& bar) : CEdgeWindow(frame, bar) {
     setMouseTracking(true);
+    setAccessibleName(QStringLiteral("Capture frame status bar"));
+    setAccessibleDescription(QStringLiteral(
+        "Shows the recording's state; drag its edges or corners to resize the capture frame"));
 }
 
 void CBottomDialog::SetPercent(int percent) {

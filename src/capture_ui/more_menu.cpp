@@ -50,6 +50,8 @@ template <size_t N>
 void AddRadioMenu(QMenu& parent, const QString& title, const std::array<Choice, N>& table,
                   const QString& format, int current, int fallback) {
     QMenu* sub = parent.addMenu(title);
+    // An open menu is read by its accessible name, not by its item's title.
+    sub->setAccessibleName(title);
     auto* group = new QActionGroup(sub);
     bool offered = false;
     for (const Choice& c : table) {
@@ -75,6 +77,7 @@ QAction* AddCommand(QMenu& menu, const QString& text, int command) {
 
 void BuildMoreMenu(QMenu& menu, const AppSettings& s) {
     menu.setTitle(QStringLiteral("More"));
+    menu.setAccessibleName(menu.title());
     AddRadioMenu(menu, QStringLiteral("Change Capture Speed"), kCaptureRates,
                  QStringLiteral("%1 frame/sec"), s.captureRate, 20);
     AddRadioMenu(menu, QStringLiteral("Change GIF Speed"), kGifRates,
@@ -84,6 +87,7 @@ void BuildMoreMenu(QMenu& menu, const AppSettings& s) {
     menu.addSeparator();
 
     QMenu* quality = menu.addMenu(QStringLiteral("Image Quality"));
+    quality->setAccessibleName(quality->title());
     auto* group = new QActionGroup(quality);
     for (const auto& [text, command, high] :
          {std::tuple{QStringLiteral("High Quality but Large File"), ID_HIGH_QUALITY, true},

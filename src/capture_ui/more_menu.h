@@ -40,6 +40,7 @@ enum Command : int {
 
 // Fills `menu` with the items, each action's data its command id, and marks
 // the current settings: values not offered fall back to 20 frame/sec and 50 %.
+// The menu and its sub-menus carry their titles as accessible names.
 void BuildMoreMenu(QMenu& menu, const AppSettings& settings);
 
 // Shows the menu with its top-left corner at `at` (screen coordinates) and
