@@ -36,17 +36,32 @@ struct ButtonEntry {
     int id;
     const char* text; // the template's text until the pictures replace it
     toolbar_pictures::Button picture;
+    // What assistive tools read: the pictures say nothing to them, and the
+    // caption boxes' texts are single letters.
+    const char* name;
+    const char* onName; // the name while the button is on, or null
+    const char* description;
 };
 
 // In the order of the top bar's fields.
 constexpr std::array kButtons{
-    ButtonEntry{CCaptureBarDlg::IDC_CLOSE, "C", toolbar_pictures::Button::Close},
-    ButtonEntry{CCaptureBarDlg::IDC_MINIMIZE, "M", toolbar_pictures::Button::Minimise},
-    ButtonEntry{CCaptureBarDlg::IDC_INERT, "A", toolbar_pictures::Button::Inert},
-    ButtonEntry{CCaptureBarDlg::IDC_CAPTURE, "Capture", toolbar_pictures::Button::Capture},
-    ButtonEntry{CCaptureBarDlg::IDC_SUBTITLE, "Subtitle", toolbar_pictures::Button::Subtitle},
-    ButtonEntry{CCaptureBarDlg::IDC_GIF, "GIF", toolbar_pictures::Button::Gif},
-    ButtonEntry{CCaptureBarDlg::IDC_MORE, "More", toolbar_pictures::Button::More},
+    ButtonEntry{CCaptureBarDlg::IDC_CLOSE, "C", toolbar_pictures::Button::Close, "Close", nullptr,
+                "Closes Frameloop"},
+    ButtonEntry{CCaptureBarDlg::IDC_MINIMIZE, "M", toolbar_pictures::Button::Minimise, "Minimize",
+                nullptr, "Minimizes Frameloop"},
+    // Drawn like a caption's maximise box, but the frame is sized by its edges.
+    ButtonEntry{CCaptureBarDlg::IDC_INERT, "A", toolbar_pictures::Button::Inert, "Maximize",
+                nullptr, "Inactive: does nothing; drag the frame's edges to resize it"},
+    ButtonEntry{CCaptureBarDlg::IDC_CAPTURE, "Capture", toolbar_pictures::Button::Capture,
+                "Capture", "Stop",
+                "Starts recording the screen inside the frame; while recording, stops it"},
+    ButtonEntry{CCaptureBarDlg::IDC_SUBTITLE, "Subtitle", toolbar_pictures::Button::Subtitle,
+                "Subtitle", nullptr, "Adds subtitles to the recorded frames"},
+    ButtonEntry{CCaptureBarDlg::IDC_GIF, "GIF", toolbar_pictures::Button::Gif, "GIF", nullptr,
+                "Makes the animated GIF from the recording and shows it in the preview"},
+    ButtonEntry{CCaptureBarDlg::IDC_MORE, "More", toolbar_pictures::Button::More, "More", nullptr,
+                "Opens a menu: speeds, size and quality, on the top, modifying an existing GIF, "
+                "help and About"},
 };
 
 const char* const kControlIdProperty = "controlId";
@@ -94,6 +109,9 @@ void CCaptureBarDlg::CreateButtons() {
     for (const ButtonEntry& entry : kButtons) {
         auto* button = new CMyBitmapButton(this);
         button->setText(QString::fromLatin1(entry.text));
+        button->SetAccessibleNames(QString::fromLatin1(entry.name),
+                                   entry.onName ? QString::fromLatin1(entry.onName) : QString());
+        button->setAccessibleDescription(QString::fromLatin1(entry.description));
         button->LoadImages(toolbar_pictures::ImagesFor(entry.picture, devicePixelRatioF()));
         button->setProperty(kControlIdProperty, entry.id);
         button->setFocusPolicy(Qt::NoFocus);
