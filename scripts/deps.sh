@@ -10,6 +10,7 @@ FRAMELOOP_PACKAGES=(
     libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev
     xvfb xauth fonts-dejavu-core
     gifsicle imagemagick xdotool xclip x11-utils x11-apps ffmpeg time python3
+    at-spi2-core python3-pyatspi python3-gi dbus
 )
 
 frameloop_install_deps() {
