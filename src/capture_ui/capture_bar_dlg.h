@@ -94,7 +94,7 @@ private:
     CCaptureApp& app_;
     std::unique_ptr<CaptureController> controller_;
     CPreviewDlg* preview_ = nullptr;
-    int percent_ = 0; // the last build percentage reported
+    int percent_ = 0;                // the last build percentage reported
     CCaptureFrame* frame_ = nullptr; // the edge windows and the frame's rules
     std::function<QString(QWidget*)> openPathChooser_;
 };

@@ -10,5 +10,5 @@
 
 // Writes `frames` (24-bit, all one size, count >= 1) as a looping GIF at `path`.
 // The frames are reduced to 8 bits in place. Reports progress 60..<95, 95, 100.
-bool WriteAnimatedGif(const std::string& path, FrameList& frames, uint32_t frameRate,
-                      bool dither, const ProgressSink& progress);
+bool WriteAnimatedGif(const std::string& path, FrameList& frames, uint32_t frameRate, bool dither,
+                      const ProgressSink& progress);

@@ -10,20 +10,20 @@
 #include "image/text_info.h"
 
 enum class SubtitleBackground : int32_t {
-    None = 0,       // "No, thanks"
-    Rectangle = 1,  // "Rectangle"
-    Outline = 2,    // "Outline"
+    None = 0,      // "No, thanks"
+    Rectangle = 1, // "Rectangle"
+    Outline = 2,   // "Outline"
 };
 
 struct SubtitleItem {
     uint8_t selected = 0;
-    int32_t x = 0;  // left edge, unscaled frame pixels
-    int32_t y = 0;  // bottom edge of the text box, counted down from the top
+    int32_t x = 0; // left edge, unscaled frame pixels
+    int32_t y = 0; // bottom edge of the text box, counted down from the top
     int32_t width = 0;
     int32_t height = 0;
-    int32_t firstFrame = 1;  // 1-based, inclusive
+    int32_t firstFrame = 1; // 1-based, inclusive
     int32_t lastFrame = 1;
-    int32_t background = 0;  // a SubtitleBackground value
+    int32_t background = 0; // a SubtitleBackground value
     TextInfo text;
 
     bool Covers(int32_t frame) const { return firstFrame <= frame && frame <= lastFrame; }

@@ -15,14 +15,14 @@
 #include <gtest/gtest.h>
 
 #include "../app/controller_fakes.h"
-#include "env_guard.h"
 #include "app/capture_app.h"
 #include "app/gif_maker_engine.h"
 #include "capture_ui/more_menu.h"
 #include "engine/engine_messages.h"
+#include "env_guard.h"
 #include "fake_screen_source.h"
-#include "test_rasterizer.h"
 #include "preview/preview_dlg.h"
+#include "test_rasterizer.h"
 
 namespace {
 

@@ -15,9 +15,9 @@ int main(int argc, char** argv) {
     if (!getenv("XDG_RUNTIME_DIR")) {
         const QByteArray dir = QDir::tempPath().toUtf8() + "/frameloop-test-runtime";
         QDir().mkpath(QString::fromUtf8(dir));
-        QFile::setPermissions(QString::fromUtf8(dir),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                  QFileDevice::ExeOwner);
+        QFile::setPermissions(QString::fromUtf8(dir), QFileDevice::ReadOwner |
+                                                          QFileDevice::WriteOwner |
+                                                          QFileDevice::ExeOwner);
         setenv("XDG_RUNTIME_DIR", dir.constData(), 1);
     }
     ::testing::InitGoogleTest(&argc, argv);
