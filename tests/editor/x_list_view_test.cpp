@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -210,6 +211,11 @@ struct ClickCase {
     std::vector<int32_t> gotos; // posted by the tested click
     std::set<int32_t> deletedAfter;
 };
+
+// Shown by name in test listings.
+void PrintTo(const ClickCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 constexpr auto kShift = Qt::ShiftModifier;
 constexpr auto kCtrl = Qt::ControlModifier;
