@@ -51,20 +51,33 @@ public:
 
     // Goto-frame messages (EditorGotoFrameEvent) are posted to `parent`.
     explicit XListView(QWidget* parent);
+    // Appends a thumbnail for the next frame; null is ignored. The frame list
+    // keeps owning the frame. Touches no pixels.
     void AddFrame(CxImage* frame);
+    // Row height and scroll range, once after the frames are added; both
+    // follow later size changes by themselves.
     void InitialUpdate();
+    // The selected frames all take the opposite of the first one's kept flag.
     void ToggleKept();
+    // Posts the goto-frame message for the first selected thumbnail, if any.
     void NotifySelection();
+    // Forgets every thumbnail (the frames stay in the frame list).
     void RemoveAllItems();
     int32_t Count() const { return int32_t(m_items.size()); }
+    // Thumbnails are numbered from 1; numbers outside 1..Count() are ignored.
     bool IsSelected(int32_t n) const;
     void SetSelected(int32_t n, bool selected);
     void ClearSelection();
-    int32_t FirstSelected() const;
+    int32_t FirstSelected() const; // 0 when none
+    // The last thumbnail clicked without Shift (or selected by Ctrl), 0 = none.
     int32_t Anchor() const { return m_nAnchor; }
+    // Pixel height of a row; 1000 until the first layout.
     int32_t ItemHeight() const { return m_nItemHeight; }
+    // Vertical scroll position in pixels; set positions end on a row boundary.
     int32_t ScrollPos() const;
     void SetScrollPos(int32_t pixels);
+    // Replaces the save dialog of "Save this Frame As..." (tests): returns the
+    // chosen path, or empty for none.
     void SetSavePathChooser(std::function<QString(QWidget*)> chooser);
 
     // The frame of thumbnail n (1-based), null when there is none.
