@@ -33,7 +33,9 @@ void BeginSubtitleCellEdit(QLineEdit& editor, int column, const QString& text);
 // The end rule: checks `text` for `column` and writes it into `subtitle` (Start 1..lastFrame, End
 // firstFrame..frameCount, text not empty, X/Y always, values read as the C library's strtol does:
 // leading blanks, optional sign, digits, 0 when none).
-// Returns whether the cell shows `text` (true) or keeps its old text (false).
+// Returns whether the cell shows `text` (true) or keeps its old text (false). A text longer than
+// the record holds is stored cut by Utf8CutToFit (SubtitleText then gives what the cell should
+// show).
 bool EndSubtitleCellEdit(SubtitleItem& subtitle, int column, const QString& text,
                          int32_t frameCount);
 
