@@ -8,20 +8,13 @@
 #include "widgets/color_palette.h"
 
 using color_palette::ColorText;
+using color_palette::DrawFrame;
 using color_palette::ToColorRef;
 using color_palette::ToQColor;
 
 namespace {
 
 const QColor kGrey(128, 128, 128);
-
-// One-pixel lines as rectangles: crisp at any device pixel ratio.
-void Frame(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
-    p.fillRect(r.left(), r.top(), r.width(), 1, topLeft);
-    p.fillRect(r.left(), r.top(), 1, r.height(), topLeft);
-    p.fillRect(r.left(), r.bottom(), r.width(), 1, bottomRight);
-    p.fillRect(r.right(), r.top(), 1, r.height(), bottomRight);
-}
 
 } // namespace
 
@@ -140,9 +133,9 @@ void CColorButton::paintEvent(QPaintEvent*) {
     p.fillRect(r, face);
     // Raised while closed, pressed in while its pop-up is open.
     if (palette_)
-        Frame(p, r, shadow, Qt::white);
+        DrawFrame(p, r, shadow, Qt::white);
     else
-        Frame(p, r, Qt::white, shadow);
+        DrawFrame(p, r, Qt::white, shadow);
     if (hasFocus()) {
         const QRect ring = r.adjusted(1, 1, -1, -1);
         for (int x = ring.left(); x <= ring.right(); x += 2) {
@@ -158,7 +151,7 @@ void CColorButton::paintEvent(QPaintEvent*) {
     const QRect swatch = r.adjusted(3, 3, -3, -3);
     if (swatch.isEmpty())
         return;
-    Frame(p, swatch.adjusted(-1, -1, 1, 1), kGrey, Qt::white);
+    DrawFrame(p, swatch.adjusted(-1, -1, 1, 1), kGrey, Qt::white);
     p.fillRect(swatch, ToQColor(color_));
 
     // The notch in the swatch's bottom-right corner with a small down arrow.

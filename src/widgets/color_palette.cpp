@@ -114,6 +114,13 @@ QCursor PipetteCursor() {
                    QBitmap::fromData(QSize(16, 16), mask.data(), QImage::Format_Mono), 0, 15);
 }
 
+void DrawFrame(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
+    p.fillRect(r.left(), r.top(), r.width(), 1, topLeft);
+    p.fillRect(r.left(), r.top(), 1, r.height(), topLeft);
+    p.fillRect(r.left(), r.bottom(), r.width(), 1, bottomRight);
+    p.fillRect(r.right(), r.top(), 1, r.height(), bottomRight);
+}
+
 PaletteTracker::PaletteTracker(uint32_t initialColor, int highlightedCell)
     : initial_(initialColor), current_(initialColor),
       highlighted_(highlightedCell >= 0 && highlightedCell < kCellCount ? highlightedCell
@@ -187,14 +194,6 @@ const QRect kSwatchFrame(kBorder + 5, kBorder + 125, 35, 18);
 const QPoint kTextAt(kBorder + 80, kBorder + 127);
 const QRect kMoreButton(kBorder + 167, kBorder + 126, 16, 16);
 
-// Every line is a one-pixel rectangle, so nothing blurs at any scale.
-void Frame(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
-    p.fillRect(r.left(), r.top(), r.width(), 1, topLeft);
-    p.fillRect(r.left(), r.top(), 1, r.height(), topLeft);
-    p.fillRect(r.left(), r.bottom(), r.width(), 1, bottomRight);
-    p.fillRect(r.right(), r.top(), 1, r.height(), bottomRight);
-}
-
 // Every other pixel of the rectangle's outline, inverted.
 void DottedOutline(QPainter& p, const QRect& r) {
     p.save();
@@ -224,7 +223,7 @@ protected:
         const QRect r = rect();
         p.fillRect(r, kLightGrey);
         const bool sunken = isDown();
-        Frame(p, r, sunken ? kEdgeShadow : Qt::white, sunken ? Qt::white : kEdgeShadow);
+        DrawFrame(p, r, sunken ? kEdgeShadow : Qt::white, sunken ? Qt::white : kEdgeShadow);
         const int shift = sunken ? 1 : 0;
         const QColor colours[] = {Qt::red, Qt::green, Qt::yellow};
         for (int i = 0; i < 3; ++i) {
@@ -297,7 +296,7 @@ void CColorPalette::paintEvent(QPaintEvent*) {
     p.setPen(Qt::black);
     p.drawText(QRect(kTextAt, QSize(80, 20)), Qt::AlignLeft | Qt::AlignTop, InfoText());
 
-    Frame(p, rect(), Qt::black, Qt::black);
+    DrawFrame(p, rect(), Qt::black, Qt::black);
 }
 
 void CColorPalette::mousePressEvent(QMouseEvent* event) {

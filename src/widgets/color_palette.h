@@ -20,6 +20,7 @@
 #include <optional>
 
 class QAbstractButton;
+class QPainter;
 class ScreenPixelReader;
 
 namespace color_palette {
@@ -59,6 +60,10 @@ uint32_t ToColorRef(const QColor& color);
 
 // The eyedropper's cursor (16 x 16, hot spot at the tip, bottom-left).
 QCursor PipetteCursor();
+
+// A one-pixel frame on the outermost pixels of `r`, drawn as rectangles so it
+// stays crisp at any device pixel ratio.
+void DrawFrame(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight);
 
 // Where the pointer is, as the pop-up sees it.
 enum class PointerArea { Grid, Strip, Outside };
