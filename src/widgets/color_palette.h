@@ -8,6 +8,7 @@
 // the grid's cells are 9 x 9 with one-pixel black lines between them, so cell
 // (column c, row r) covers x 10c + 1 .. 10c + 9, y 10r + 1 .. 10r + 9.
 
+#include <QColor>
 #include <QCursor>
 #include <QFont>
 #include <QPoint>
