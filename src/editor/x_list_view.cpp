@@ -14,6 +14,7 @@
 
 #include "editor/editor_messages.h"
 #include "editor/save_frame_as.h"
+#include "editor/x_list_view_accessible.h"
 #include "image/cximage.h"
 
 namespace {
@@ -79,6 +80,8 @@ int32_t SnapToRowBoundary(int32_t position, int32_t rowHeight) {
 }
 
 XListView::XListView(QWidget* parent) : QAbstractScrollArea(parent), m_pNotify(parent) {
+    // Before anything here makes Qt describe the strip as a plain scroll area.
+    InstallXListViewAccessibility();
     setAccessibleName(QStringLiteral("Frame thumbnails"));
     setAccessibleDescription(
         QStringLiteral("Click a frame to show it; Shift or Ctrl and click to select several; "
@@ -361,6 +364,10 @@ int32_t XListView::HitTest(QPoint point) const {
         return 0;
     const int64_t index = (int64_t(ScrollPos()) + point.y()) / m_nItemHeight + 1;
     return index <= Count() ? int32_t(index) : 0;
+}
+
+QRect XListView::RowRect(int32_t n) const {
+    return LayoutOf(n).label;
 }
 
 ThumbnailLayout XListView::LayoutOf(int32_t n) const {

@@ -82,6 +82,8 @@ public:
 
     // The frame of thumbnail n (1-based), null when there is none.
     CxImage* Frame(int32_t n) const;
+    // Where row n lies in the viewport now (it may lie outside it).
+    QRect RowRect(int32_t n) const;
     // How many thumbnails have been made since construction, and how many are
     // held now: painting makes them for the rows in view only.
     int64_t ThumbnailsMade() const { return m_nThumbnailsMade; }

@@ -743,4 +743,38 @@ TEST(XListView, ThumbnailCacheDropsTheLeastRecentlyUsed) {
     EXPECT_NE(cache.Find(3), nullptr);
 }
 
+TEST(XListViewAccessibility, EveryFrameIsAListItemAScreenReaderCanFindAndClick) {
+    Strip strip(6, kNarrow, 3 * kNarrowRow);
+    strip.frames[1]->SetUserFlags(0);
+    strip.view->SetSelected(3, true);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(strip.view);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::List);
+    ASSERT_EQ(list->childCount(), 6);
+    const QPoint origin = strip.view->viewport()->mapToGlobal(QPoint(0, 0));
+    for (int i = 0; i < 6; ++i) {
+        QAccessibleInterface* row = list->child(i);
+        ASSERT_NE(row, nullptr);
+        SCOPED_TRACE(i);
+        EXPECT_EQ(row->role(), QAccessible::ListItem);
+        EXPECT_EQ(row->text(QAccessible::Name),
+                  i == 1 ? QString("Frame 2, deleted") : QString("Frame %1").arg(i + 1));
+        EXPECT_EQ(row->state().selected, i == 2);
+        EXPECT_EQ(list->indexOfChild(row), i);
+        EXPECT_EQ(row->parent(), list);
+        // Rows below the third are scrolled out of the viewport.
+        EXPECT_EQ(row->state().invisible, i >= 3);
+        EXPECT_EQ(row->rect(),
+                  QRect(origin + QPoint(0, i * kNarrowRow), QSize(kNarrow, kNarrowRow)));
+    }
+    // The row under a screen point, as a screen reader's pointer finds it;
+    // clicking there selects that frame.
+    const QPoint onSecond = origin + QPoint(40, kNarrowRow + 10);
+    EXPECT_EQ(list->childAt(onSecond.x(), onSecond.y()), list->child(1));
+    QTest::mouseClick(strip.view->viewport(), Qt::LeftButton, {},
+                      strip.view->viewport()->mapFromGlobal(list->child(4 - 1)->rect().center()));
+    EXPECT_EQ(strip.Selected(), std::set<int32_t>{4});
+    EXPECT_TRUE(list->child(3)->state().selected);
+}
+
 } // namespace
