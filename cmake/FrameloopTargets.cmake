@@ -16,7 +16,8 @@ function(frameloop_test_program target uses_cli sources deps properties)
     add_executable(${target} ${sources})
     target_link_libraries(${target} PRIVATE frameloop_test_support ${deps})
     target_compile_definitions(${target} PRIVATE
-        FRAMELOOP_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
+        FRAMELOOP_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+        FRAMELOOP_ARTIFACTS="${CMAKE_CURRENT_BINARY_DIR}/artifacts")
     if(uses_cli)
         target_compile_definitions(${target} PRIVATE FRAMELOOP_CLI="$<TARGET_FILE:frameloop-cli>")
         add_dependencies(${target} frameloop-cli)
