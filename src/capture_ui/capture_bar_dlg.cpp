@@ -25,6 +25,7 @@
 #include "capture_ui/help_page.h"
 #include "capture_ui/more_menu.h"
 #include "capture_ui/toolbar_pictures.h"
+#include "editor/add_text_dlg.h"
 #include "preview/preview_dlg.h"
 #include "widgets/my_bitmap_button.h"
 
@@ -73,8 +74,10 @@ QString ChooseGifToOpen(QWidget* parent) {
 
 } // namespace
 
-CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app, std::unique_ptr<CaptureEngine> engine)
+CCaptureBarDlg::CCaptureBarDlg(CCaptureApp& app, std::unique_ptr<CaptureEngine> engine,
+                               ScreenPixelReader* screenPixels)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), app_(app),
+      screenPixels_(screenPixels),
       controller_(std::make_unique<CaptureController>(app, std::move(engine), *this)),
       openPathChooser_(ChooseGifToOpen) {
     setWindowTitle(kTitle);
@@ -265,7 +268,15 @@ void CCaptureBarDlg::ShowMessage(const QString& text) {
 }
 
 void CCaptureBarDlg::RunEditor(int32_t /*frameCount*/) {
-    // TODO(editor): run CAddTextDlg modally on Maker()'s frames with frameCount.
+    CaptureEngine& engine = controller_->Engine();
+    FrameList& frames = engine.Frames();
+    if (frames.empty() || !frames.front())
+        return;
+    // The frames held, whatever the last progress message counted.
+    CAddTextDlg editor(
+        this, int32_t(frames.size()),
+        EditorContext{frames, engine.Subtitles(), app_.Settings(), engine.Text(), screenPixels_});
+    editor.exec();
 }
 
 std::optional<int32_t> CCaptureBarDlg::ImportGif(const QString& /*path*/) {

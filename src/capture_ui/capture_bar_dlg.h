@@ -18,6 +18,7 @@ class CCaptureApp;
 class CCaptureFrame;
 class CPreviewDlg;
 class QPushButton;
+class ScreenPixelReader;
 
 class CCaptureBarDlg : public QWidget, public CaptureView {
     Q_OBJECT
@@ -37,8 +38,10 @@ public:
     static constexpr int kBarHeight = 66;
 
     // The top bar drives `engine`, which the program's composition root made
-    // (tests hand in a fake), and owns it from here on.
-    CCaptureBarDlg(CCaptureApp& app, std::unique_ptr<CaptureEngine> engine);
+    // (tests hand in a fake), and owns it from here on. `screenPixels` is the
+    // editor's eyedropper (null: none); it must outlive the bar.
+    CCaptureBarDlg(CCaptureApp& app, std::unique_ptr<CaptureEngine> engine,
+                   ScreenPixelReader* screenPixels = nullptr);
     ~CCaptureBarDlg() override;
 
     // Start-up after construction: reads the settings, applies "On the Top",
@@ -92,6 +95,7 @@ private:
     void FollowBar();
 
     CCaptureApp& app_;
+    ScreenPixelReader* screenPixels_;
     std::unique_ptr<CaptureController> controller_;
     CPreviewDlg* preview_ = nullptr;
     int percent_ = 0;                // the last build percentage reported

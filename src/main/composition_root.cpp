@@ -2,6 +2,7 @@
 
 #include "app/gif_maker_engine.h"
 #include "platform/qt_text_rasterizer.h"
+#include "platform/xcb_pixel_reader.h"
 #include "platform/xcb_screen_source.h"
 
 ScreenBackend ChooseScreenBackend() {
@@ -9,6 +10,10 @@ ScreenBackend ChooseScreenBackend() {
         [] { return std::make_unique<XcbScreenSource>(); },
         [] { return XcbScreenSource::CanConnect(); },
     };
+}
+
+std::unique_ptr<ScreenPixelReader> MakeScreenPixelReader() {
+    return std::make_unique<XcbPixelReader>();
 }
 
 std::unique_ptr<TextRasterizer> MakeTextRasterizer() {

@@ -11,6 +11,7 @@
 #include "app/capture_engine.h"
 #include "engine/gif_maker.h"
 
+class ScreenPixelReader;
 class TextRasterizer;
 
 // Where recordings come from on this desktop.
@@ -23,6 +24,10 @@ struct ScreenBackend {
 
 // The X server named by $DISPLAY.
 ScreenBackend ChooseScreenBackend();
+
+// Reads single screen pixels for the colour buttons' eyedropper: the X
+// server's root window.
+std::unique_ptr<ScreenPixelReader> MakeScreenPixelReader();
 
 // Qt's fonts and painter. Works on any thread once a QGuiApplication exists.
 std::unique_ptr<TextRasterizer> MakeTextRasterizer();

@@ -7,6 +7,7 @@
 #include "capture_ui/capture_bar_dlg.h"
 #include "image/text_rasterizer.h"
 #include "main/composition_root.h"
+#include "platform/screen_pixel_reader.h"
 
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
@@ -15,10 +16,13 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("frameloop"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("frameloop")));
 
-    // Declared before the bar, so it outlives the engine the bar owns.
+    // Declared before the bar, so they outlive the engine and the editors the
+    // bar owns.
     const std::unique_ptr<TextRasterizer> text = MakeTextRasterizer();
+    const std::unique_ptr<ScreenPixelReader> screenPixels = MakeScreenPixelReader();
     CCaptureApp app;
-    CCaptureBarDlg bar(app, MakeCaptureEngine(ChooseScreenBackend().makeSource, *text));
+    CCaptureBarDlg bar(app, MakeCaptureEngine(ChooseScreenBackend().makeSource, *text),
+                       screenPixels.get());
     bar.Initialise();
     bar.show();
     return QApplication::exec();

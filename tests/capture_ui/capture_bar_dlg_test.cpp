@@ -15,9 +15,12 @@
 #include <gtest/gtest.h>
 
 #include "../app/controller_fakes.h"
+#include "../editor/editor_test_support.h"
 #include "app/capture_app.h"
 #include "app/gif_maker_engine.h"
 #include "capture_ui/more_menu.h"
+#include "editor/add_text_dlg.h"
+#include "editor/x_list_view.h"
 #include "engine/engine_messages.h"
 #include "env_guard.h"
 #include "fake_screen_source.h"
@@ -241,4 +244,60 @@ TEST(CaptureBarWithEngine, RecordsAndBuildsAGifFromTheFakeScreen) {
 
     EXPECT_TRUE(bar.close());
     EXPECT_FALSE(QFile::exists(gif));
+}
+
+// Subtitle after a recording opens the editor on the engine's own frames;
+// what is done there reaches the next GIF: a deleted frame is left out and a
+// subtitle is burnt in.
+TEST(CaptureBarWithEngine, SubtitleOpensTheEditorAndItsChangesReachTheGif) {
+    QTemporaryDir appData;
+    EnvGuard env;
+    env.Set("APPDATA", appData.path().toUtf8());
+    CCaptureApp app;
+    CCaptureBarDlg bar(
+        app, std::make_unique<GifMakerEngine>(FakeScreenSource::Factory(), TestTextRasterizer()));
+    bar.Initialise();
+    app.Settings().captureRate = 20;
+    app.Settings().scalePercent = 100;
+    app.Settings().highQuality = false;
+    bar.show();
+    CaptureController& controller = bar.Controller();
+    controller.OnCapture();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.FrameCount() >= 3; }, 10000));
+    controller.OnCapture();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }));
+    const int32_t recorded = int32_t(controller.Engine().Frames().size());
+
+    int32_t stripCount = 0;
+    editor_test::WhenShown<CAddTextDlg> edit([&](CAddTextDlg* dlg) {
+        stripCount = dlg->Strip().Count();
+        dlg->Strip().SetSelected(2, true);
+        dlg->OnDeleteUndo();
+        dlg->OnAddSubtitle();
+        dlg->close();
+    });
+    QTest::mouseClick(bar.Button(CCaptureBarDlg::IDC_SUBTITLE), Qt::LeftButton);
+    EXPECT_TRUE(edit.Seen());
+    EXPECT_EQ(stripCount, recorded);
+    ASSERT_EQ(controller.Engine().Subtitles().size(), 1u);
+    EXPECT_EQ(controller.Engine().Frames()[1]->UserFlags(), 0u);
+
+    controller.OnMakeGif();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }, 30000));
+    QImageReader reader(controller.GifPath());
+    ASSERT_TRUE(reader.canRead());
+    // Identical neighbours never happen on the fake screen, so every kept
+    // frame is one image of the GIF.
+    EXPECT_EQ(reader.imageCount(), recorded - 1);
+    const QImage first = reader.read().convertToFormat(QImage::Format_RGB32);
+    const SubtitleItem& s = *controller.Engine().Subtitles()[0];
+    int yellow = 0;
+    for (int y = std::max(0, s.y - 30); y < std::min(first.height(), s.y + 2); ++y)
+        for (int x = 0; x < std::min(first.width(), 200); ++x) {
+            const QRgb c = first.pixel(x, y);
+            yellow += qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 90;
+        }
+    EXPECT_GT(yellow, 30) << "no subtitle in the GIF";
+    EXPECT_TRUE(bar.close());
 }
