@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -194,6 +195,14 @@ void CaptureController::OnGifDone(uint64_t preparedFrames, int64_t packedSize) {
     SetState(CaptureState::Captured);
     blinkOn_ = false;
     view_.RepaintStatus();
+    if (QFileInfo(gifPath_).size() == 0) {
+        // No GIF came out (every frame deleted, or the file could not be
+        // written): the reserved name is still empty or gone. An empty
+        // preview would look like a finished GIF.
+        view_.ShowMessage(preparedFrames == 0 ? QString::fromUtf8(kNoKeptFrames)
+                                              : QString::fromUtf8(kGifNotWritten).arg(gifPath_));
+        return;
+    }
     const int frames =
         static_cast<int>(std::min<uint64_t>(preparedFrames, std::numeric_limits<int32_t>::max()));
     view_.ShowGif(gifPath_, frames, GifWidthOf(packedSize), GifHeightOf(packedSize),

@@ -29,6 +29,11 @@ enum class CaptureState : int32_t {
 
 // Refusal shown when the window is closed during a GIF build.
 inline constexpr char kCreatingGifMessage[] = "Creating GIF now, please wait..";
+// A build that wrote no file: every frame deleted, or the file refused.
+inline constexpr char kNoKeptFrames[] =
+    "Every frame is deleted, so there is nothing to build. Open Subtitle and restore "
+    "frames with Delete / Undo.";
+inline constexpr char kGifNotWritten[] = "The GIF could not be written to %1.";
 
 // What the controller asks of the windows.
 class CaptureView {

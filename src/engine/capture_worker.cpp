@@ -1,6 +1,7 @@
 #include "engine/capture_worker.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -139,7 +140,10 @@ void CaptureWorker::OnMakeGif(bool dither) {
     if (prepared > 0) {
         // A rate below 1 would make no sense as a frame delay.
         const auto rate = static_cast<uint32_t>(std::max(maker_.GifFrameRate(), 1));
-        WriteAnimatedGif(maker_.OutputPath(), maker_.Prepared(), rate, dither, progress);
+        // A file that could not be finished is removed, so nobody takes what
+        // is left of it for the GIF.
+        if (!WriteAnimatedGif(maker_.OutputPath(), maker_.Prepared(), rate, dither, progress))
+            QFile::remove(QFile::decodeName(maker_.OutputPath().c_str()));
         // The controller waits for the last values even when writing failed.
         if (posted < 95)
             progress(95);

@@ -356,6 +356,30 @@ TEST_F(ControllerTest, GifDoneShowsTheFileWithItsNumbers) {
     EXPECT_FALSE(controller_->BlinkOn());
 }
 
+// A build that wrote no file is not shown as a finished GIF: the user is told
+// why instead of getting an empty preview.
+TEST_F(ControllerTest, ABuildWithoutAFileSaysWhyInsteadOfShowingIt) {
+    struct Case {
+        uint64_t prepared;
+        const char* expected;
+    };
+    for (const Case& c : {Case{0, kNoKeptFrames}, Case{4, kGifNotWritten}}) {
+        SCOPED_TRACE(c.prepared);
+        view_.messages.clear();
+        view_.shown.reset();
+        Enter(CaptureState::Creating);
+        ASSERT_EQ(QFileInfo(controller_->GifPath()).size(), 0);
+        Reply(WM_GIF_DONE, c.prepared, PackGifSize(0, 0));
+        EXPECT_FALSE(view_.shown.has_value());
+        ASSERT_EQ(view_.messages.size(), 1);
+        const QString expected = c.prepared == 0
+                                     ? QString::fromUtf8(c.expected)
+                                     : QString::fromUtf8(c.expected).arg(controller_->GifPath());
+        EXPECT_EQ(view_.messages[0], expected);
+        EXPECT_EQ(controller_->State(), CaptureState::Captured);
+    }
+}
+
 TEST(GetFileSizeKB, IsBytesOver1024OrZero) {
     QTemporaryDir dir;
     const QString path = dir.filePath("x.gif");
