@@ -2,9 +2,11 @@
 // frame with subtitles against the same frame of a GIF built from it, read
 // back with Qt's decoder.
 
+#include <QDir>
 #include <QImage>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,8 @@
 #include <cstring>
 #include <memory>
 
+#include "app/app_settings.h"
+#include "editor/add_text_dlg.h"
 #include "editor/subtitle_view.h"
 #include "gif/animated_gif.h"
 #include "gif/frame_preparation.h"
@@ -87,6 +91,61 @@ TEST(SubtitleView, TheViewShowsTheFrameAsTheGifGetsIt) {
         EXPECT_LT(mismatched, letters / 50 + 3);
         EXPECT_LT(double(difference) / (240.0 * 120 * 3), 4.0);
     }
+}
+
+// The editor shrinks a frame larger than its view; the picture it shows is
+// the GIF's frame shrunk the same way, letters and all.
+TEST(SubtitleView, TheEditorsShrunkFrameIsTheGifsFrameShrunk) {
+    FrameList frames;
+    frames.push_back(Gradient(1000, 700));
+    SubtitleList subtitles;
+    SubtitleStyle style;
+    style.fontSize = 48;
+    auto subtitle = CreateSubtitle({700, 1, 1}, style, 96, [] { return 0u; });
+    std::strncpy(subtitle->text.text, "Seen in the GIF", sizeof subtitle->text.text - 1);
+    subtitle->x = 60;
+    subtitle->y = 600;
+    subtitles.push_back(std::move(subtitle));
+    AppSettings settings;
+
+    CAddTextDlg editor(nullptr, 1,
+                       EditorContext{frames, subtitles, settings, TestTextRasterizer(), nullptr});
+    editor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+    const QImage shownView = editor.View().grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const FrameViewFit fit = editor.LastFit();
+    ASSERT_GT(fit.scale, 1.2f); // shrunk
+    const QImage shown = shownView.copy(fit.image);
+
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("shrunk.gif")).toStdString();
+    FrameList prepared;
+    PrepareFrames(frames, CaptureRect{0, 0, 1000, 700}, 1.0f, subtitles, TestTextRasterizer(),
+                  prepared, nullptr);
+    ASSERT_TRUE(WriteAnimatedGif(path, prepared, 10, false, nullptr));
+    const QImage gif = QImageReader(QString::fromStdString(path)).read();
+    ASSERT_EQ(gif.size(), QSize(1000, 700));
+    const QImage expected =
+        gif.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_RGB32);
+
+    int letters = 0, mismatched = 0;
+    long long difference = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const QRgb a = shown.pixel(x, y), b = expected.pixel(x, y);
+            letters += Yellowish(b);
+            mismatched += Yellowish(a) != Yellowish(b);
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                          std::abs(qBlue(a) - qBlue(b));
+        }
+    EXPECT_GT(letters, 300);
+    // Two different smoothing filters disagree only along the letters' edges.
+    EXPECT_LT(mismatched, letters / 5);
+    EXPECT_LT(double(difference) / (double(shown.width()) * shown.height() * 3), 6.0);
+    QDir().mkpath(QStringLiteral(FRAMELOOP_ARTIFACTS));
+    shown.save(QStringLiteral(FRAMELOOP_ARTIFACTS "/view_shrunk.png"));
+    expected.save(QStringLiteral(FRAMELOOP_ARTIFACTS "/gif_shrunk.png"));
 }
 
 TEST(SubtitleView, OnlyTheSelectedSubtitleGetsTheHighlightOutline) {
