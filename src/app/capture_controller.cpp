@@ -102,13 +102,14 @@ void CaptureController::OpenForEditing(const QString& path) {
     if (!CanOpenForEditing())
         return;
     const std::optional<int32_t> frames = view_.ImportGif(path);
-    if (frames) {
-        frameCount_ = *frames;
-        engine_->ClearSubtitles();
-    }
+    // A file that failed or was cancelled changed nothing, the state
+    // included: an empty program stays Idle rather than "captured" nothing.
+    if (!frames)
+        return;
+    frameCount_ = *frames;
+    engine_->ClearSubtitles();
     SetState(CaptureState::Captured);
-    if (frames)
-        RunEditorIfFrames();
+    RunEditorIfFrames();
 }
 
 void CaptureController::OnFilesDropped(const QStringList& paths) {

@@ -25,6 +25,9 @@ public:
     virtual void SetGifParams(int32_t frameRate, float scale, const QString& path) = 0;
     // True when the frame list holds at least one frame.
     virtual bool HasFrames() const = 0;
+    // Bytes the frames of a recording may take; a GIF opened for editing
+    // is held to it as well.
+    virtual uint64_t MemoryBudget() const = 0;
     // Deletes every subtitle of the recording's list.
     virtual void ClearSubtitles() = 0;
 

@@ -24,6 +24,7 @@ public:
     }
     void SetGifParams(int32_t frameRate, float scale, const QString& path) override;
     bool HasFrames() const override { return maker_.GetFrame(1) != nullptr; }
+    uint64_t MemoryBudget() const override { return maker_.MemoryBudget(); }
     void ClearSubtitles() override { maker_.Subtitles().clear(); }
     FrameList& Frames() override { return maker_.Frames(); }
     SubtitleList& Subtitles() override { return maker_.Subtitles(); }

@@ -22,6 +22,7 @@
 #include "capture_ui/about_dlg.h"
 #include "capture_ui/capture_frame.h"
 #include "capture_ui/frame_painting.h"
+#include "capture_ui/gif_import_progress.h"
 #include "capture_ui/help_page.h"
 #include "capture_ui/more_menu.h"
 #include "capture_ui/toolbar_pictures.h"
@@ -279,9 +280,20 @@ void CCaptureBarDlg::RunEditor(int32_t /*frameCount*/) {
     editor.exec();
 }
 
-std::optional<int32_t> CCaptureBarDlg::ImportGif(const QString& /*path*/) {
-    // TODO(import): ImportGif of the files layer under the progress window.
-    return std::nullopt;
+std::optional<int32_t> CCaptureBarDlg::ImportGif(const QString& path) {
+    CaptureEngine& engine = controller_->Engine();
+    GifImportJob job(path, engine.MemoryBudget());
+    const GifImportStatus status = RunGifImportWithProgress(this, job);
+    if (status == GifImportStatus::Failed)
+        ShowMessage(job.Error());
+    if (status != GifImportStatus::Loaded)
+        return std::nullopt;
+    // Only a whole file replaces the recording.
+    FrameList frames = job.TakeFrames();
+    const int32_t count = int32_t(frames.size());
+    engine.Frames() = std::move(frames);
+    engine.SetCaptureRect(CaptureRect{0, 0, job.Probe().width, job.Probe().height});
+    return count;
 }
 
 // --- Events -------------------------------------------------------------------------

@@ -433,11 +433,14 @@ TEST_F(ControllerTest, CommandsTheWorkerCannotTakeLeaveTheStateAlone) {
 }
 
 TEST_F(ControllerTest, OpenForEditing) {
-    // A failed import still leaves Captured, without the editor.
+    // A failed or cancelled import changes nothing: no state, no count, no
+    // subtitles dropped, no editor.
     view_.importResult = std::nullopt;
     log_.hasFrames = true;
     controller_->OpenForEditing("/nowhere/broken.gif");
-    EXPECT_EQ(controller_->State(), CaptureState::Captured);
+    EXPECT_EQ(controller_->State(), CaptureState::Idle);
+    EXPECT_EQ(controller_->FrameCount(), 0);
+    EXPECT_EQ(log_.subtitleClears, 0);
     EXPECT_TRUE(view_.editorRuns.empty());
 
     // A good one sets the frame count, drops old subtitles and opens the editor.

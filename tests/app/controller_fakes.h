@@ -55,6 +55,7 @@ public:
         log_.gifPath = path;
     }
     bool HasFrames() const override { return log_.hasFrames; }
+    uint64_t MemoryBudget() const override { return uint64_t(1) << 30; }
     void ClearSubtitles() override {
         log_.calls.push_back("clear subtitles");
         ++log_.subtitleClears;
