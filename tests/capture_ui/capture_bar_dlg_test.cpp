@@ -25,7 +25,9 @@
 #include "env_guard.h"
 #include "fake_screen_source.h"
 #include "preview/preview_dlg.h"
+#include "test_files.h"
 #include "test_rasterizer.h"
+#include "widgets/progress_window.h"
 
 namespace {
 
@@ -172,9 +174,17 @@ TEST_F(CaptureBarTest, OneDroppedLocalFileIsOpenedForEditing) {
     EXPECT_EQ(State(), CaptureState::Idle);
     Drop({QUrl("https://example.org/a.gif")});
     EXPECT_EQ(State(), CaptureState::Idle);
-    // The import itself is not wired yet and fails, which still leaves Captured.
-    Drop({QUrl::fromLocalFile("/tmp/a.gif")});
-    EXPECT_EQ(State(), CaptureState::Captured);
+    // One local file is opened; one that is not there is named in a message
+    // and changes nothing.
+    QString said;
+    editor_test::WhenShown<QMessageBox> message([&](QMessageBox* box) {
+        said = box->text();
+        box->accept();
+    });
+    Drop({QUrl::fromLocalFile("/nowhere/a.gif")});
+    EXPECT_TRUE(message.Seen());
+    EXPECT_TRUE(said.contains("'/nowhere/a.gif'")) << said.toStdString();
+    EXPECT_EQ(State(), CaptureState::Idle);
 }
 
 TEST_F(CaptureBarTest, DropWhileRecordingIsIgnored) {
@@ -299,5 +309,98 @@ TEST(CaptureBarWithEngine, SubtitleOpensTheEditorAndItsChangesReachTheGif) {
             yellow += qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 90;
         }
     EXPECT_GT(yellow, 30) << "no subtitle in the GIF";
+    EXPECT_TRUE(bar.close());
+}
+
+// Opening a GIF for editing replaces the recording and its subtitles only
+// when the whole file has loaded: a file that cannot be opened, or an import
+// cancelled half-way, leaves both as they were.
+TEST(CaptureBarWithEngine, OpeningAGifReplacesTheRecordingOnlyWhenItLoadsWhole) {
+    for (const char* tool : {"convert", "ffmpeg"})
+        ASSERT_TRUE(testing_support::HaveProgram(tool)) << tool;
+    QTemporaryDir dir;
+    const QString shapes = dir.filePath("shapes.gif");
+    QStringList args = testing_support::MovingShapesArgs();
+    args << "-dispose"
+         << "none" << shapes;
+    ASSERT_EQ(testing_support::RunProgram("convert", args).exitCode, 0);
+    const QString longGif = dir.filePath("long.gif");
+    ASSERT_EQ(testing_support::RunProgram(
+                  "ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                             "testsrc2=size=320x240:rate=10:duration=60", "-f", "gif", longGif})
+                  .exitCode,
+              0);
+
+    QTemporaryDir appData;
+    EnvGuard env;
+    env.Set("APPDATA", appData.path().toUtf8());
+    CCaptureApp app;
+    CCaptureBarDlg bar(
+        app, std::make_unique<GifMakerEngine>(FakeScreenSource::Factory(), TestTextRasterizer()));
+    bar.Initialise();
+    app.Settings().captureRate = 20;
+    bar.show();
+    CaptureController& controller = bar.Controller();
+    controller.OnCapture();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.FrameCount() >= 3; }, 10000));
+    controller.OnCapture();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }));
+    CaptureEngine& engine = controller.Engine();
+    engine.Subtitles().push_back(std::make_unique<SubtitleItem>());
+    const CxImage* firstFrame = engine.Frames().front().get();
+    const std::size_t recorded = engine.Frames().size();
+    const int32_t recordedCount = controller.FrameCount();
+    const auto unchanged = [&] {
+        return engine.Frames().size() == recorded && engine.Frames().front().get() == firstFrame &&
+               engine.Subtitles().size() == 1 && controller.FrameCount() == recordedCount &&
+               controller.State() == CaptureState::Captured;
+    };
+
+    // Not a GIF: told in words.
+    const QString text = dir.filePath("notes.gif");
+    ASSERT_TRUE(testing_support::WriteWholeFile(text, "just some notes"));
+    QString said;
+    editor_test::WhenShown<QMessageBox> message([&](QMessageBox* box) {
+        said = box->text();
+        box->accept();
+    });
+    controller.OpenForEditing(text);
+    EXPECT_TRUE(message.Seen());
+    EXPECT_TRUE(said.contains("is not a GIF file")) << said.toStdString();
+    EXPECT_TRUE(unchanged());
+
+    // Cancelled with Esc as soon as the progress window shows.
+    QString caption;
+    editor_test::WhenShown<CProgressWindow> progress([&](CProgressWindow* window) {
+        caption = window->windowTitle();
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    controller.OpenForEditing(longGif);
+    EXPECT_TRUE(progress.Seen());
+    EXPECT_TRUE(caption.startsWith("Progress")) << caption.toStdString();
+    EXPECT_TRUE(unchanged());
+
+    // A whole file: its frames, no subtitles, and the editor on them.
+    int32_t editorFrames = 0;
+    editor_test::WhenShown<CAddTextDlg> edit([&](CAddTextDlg* dlg) {
+        editorFrames = dlg->Strip().Count();
+        dlg->close();
+    });
+    controller.OpenForEditing(shapes);
+    EXPECT_TRUE(edit.Seen());
+    EXPECT_EQ(editorFrames, 3);
+    ASSERT_EQ(engine.Frames().size(), 3u);
+    EXPECT_EQ(engine.Frames()[0]->Width(), 48u);
+    EXPECT_EQ(engine.Frames()[0]->Height(), 32u);
+    EXPECT_TRUE(engine.Subtitles().empty());
+    EXPECT_EQ(controller.FrameCount(), 3);
+    EXPECT_EQ(controller.State(), CaptureState::Captured);
+
+    // The next GIF is built at the imported size.
+    app.Settings().scalePercent = 100;
+    controller.OnMakeGif();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }, 30000));
+    EXPECT_EQ(QImageReader(controller.GifPath()).size(), QSize(48, 32));
     EXPECT_TRUE(bar.close());
 }
