@@ -865,6 +865,17 @@ std::vector<std::vector<uint8_t>> HandMadeFiles() {
         b.Trailer();
         files.push_back(b.bytes);
     }
+    {
+        // Clipping, every disposal, wide codes and a transparent first image.
+        GifBuilder b;
+        b.Header(6, 4, Table(8)).BackgroundIndex(4);
+        b.Control(3, 2).Image({2, 1, 6, 4, Solid(6, 4, 2), {}, false, 3});
+        b.Control(2).Image({0, 0, 3, 3, {1, 2, 3, 4, 5, 6, 7, 0, 1}, Table(16), true, 10});
+        b.Control(3, 0).Image({4, 2, 3, 3, {0, 1, 0, 1, 0, 1, 0, 1, 0}, {}, false, 11});
+        b.Control(1).Image({1, 1, 2, 2, {5, 5, 6, 6}, {}, false, 9});
+        b.Trailer();
+        files.push_back(b.bytes);
+    }
     return files;
 }
 
@@ -1305,6 +1316,40 @@ TEST(GifDecoderFuzz, FlippedBytesDecodeSafely) {
             DecodeBothWays(mutated);
         }
     }
+}
+
+// Headers and data made to provoke: huge and empty screens, huge images on
+// small screens, and LZW streams of random codes at every code size.
+TEST(GifDecoderFuzz, HostileFilesDecodeSafely) {
+    std::mt19937 random(1478);
+    std::vector<std::vector<uint8_t>> files;
+    const std::pair<uint16_t, uint16_t> screens[] = {
+        {65535, 65535}, {65535, 1}, {1, 65535}, {13056, 59392}, {0, 0}, {0, 7}, {7, 0}, {3, 2}};
+    for (const auto& [w, h] : screens) {
+        for (const uint16_t imageSide : {uint16_t(0), uint16_t(1), uint16_t(65535)}) {
+            GifBuilder b;
+            b.Header(w, h, Table(4));
+            for (int i = 0; i < 3; ++i)
+                b.Control(uint8_t(i + 1), i).RawImage(0, 0, imageSide, imageSide, {2, 1, 0x4C, 0});
+            files.push_back(b.Trailer().bytes);
+        }
+    }
+    for (uint8_t codeSize = 0; codeSize <= 13; ++codeSize) {
+        for (int round = 0; round < 4; ++round) {
+            std::vector<uint8_t> data(600);
+            for (uint8_t& byte : data)
+                byte = uint8_t(random());
+            GifBuilder b;
+            b.Header(5, 4, Table(256)).Control(2);
+            b.bytes.insert(b.bytes.end(),
+                           {0x2C, 0, 0, 0, 0, 9, 0, 3, 0, uint8_t(round % 2 ? 0x40 : 0), codeSize});
+            b.WriteSubBlocks(data);
+            b.Control(3).Image({1, 1, 9, 9, Solid(9, 9, 3), {}, false, 8});
+            files.push_back(b.Trailer().bytes);
+        }
+    }
+    for (const auto& file : files)
+        DecodeBothWays(file);
 }
 
 } // namespace
