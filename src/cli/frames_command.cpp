@@ -222,10 +222,12 @@ int WriteFrames(const FramesOptions& options) {
                           " holds no picture";
                 return false;
             }
+            // Frames come composed in 24 bits; the writers need their own
+            // copy because the composite goes on changing.
             auto frame = std::make_unique<CxImage>(composed);
-            if (!frame->IncreaseBpp(24)) {
+            if (!frame->IsValid()) {
                 failure =
-                    "cannot convert frame " + std::to_string(index + 1) + ": " + frame->LastError();
+                    "cannot copy frame " + std::to_string(index + 1) + ": " + frame->LastError();
                 return false;
             }
             writers.Submit(std::move(frame), FramePath(options, index), index);

@@ -48,8 +48,10 @@ GifLoadResult LoadGifFrames(const QString& path, FrameList& frames, QString& err
                 failed = true;
                 return false;
             }
+            // The decoder composes in 24 bits already; the list keeps a copy
+            // because the composite goes on changing.
             auto frame = std::make_unique<CxImage>(composed);
-            if (!frame->IncreaseBpp(24)) {
+            if (!frame->IsValid()) {
                 error = QStringLiteral("cannot read %1: %2")
                             .arg(QuotedPath(path), QString::fromLatin1(frame->LastError()));
                 failed = true;
@@ -68,7 +70,11 @@ GifLoadResult LoadGifFrames(const QString& path, FrameList& frames, QString& err
         },
         &summary);
     if (!decoded) {
-        error = QStringLiteral("%1 is not a GIF file").arg(QuotedPath(path));
+        const bool notGif =
+            summary.error == GifDecodeError::NotGif || summary.error == GifDecodeError::NoFrames;
+        error = notGif ? QStringLiteral("%1 is not a GIF file").arg(QuotedPath(path))
+                       : QStringLiteral("cannot read %1: %2")
+                             .arg(QuotedPath(path), QString::fromStdString(summary.errorText));
         return GifLoadResult::Failed;
     }
     if (failed)

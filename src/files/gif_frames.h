@@ -21,8 +21,8 @@ enum class GifLoadResult {
     Stopped, // the progress callback said so
 };
 
-// Appends every composed frame of the GIF at `path` to `frames`, raised to 24
-// bits and marked kept; each must have the size of the list's first frame.
+// Appends every composed frame of the GIF at `path` to `frames`, as 24-bit
+// frames marked kept; each must have the size of the list's first frame.
 // Frames appended before a failure or a stop stay in the list: the caller
 // decides whether a partly loaded file is of any use.
 GifLoadResult LoadGifFrames(const QString& path, FrameList& frames, QString& error,

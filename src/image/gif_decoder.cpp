@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "image/gif_lzw.h"
-#include "image/palette_ops.h"
 
 namespace {
 
@@ -17,26 +16,31 @@ constexpr uint8_t kTrailer = 0x3B;
 
 constexpr const char* kNotGifText = "Not a GIF file";
 constexpr const char* kNoFramesText = "GIF frame index out of range";
+constexpr const char* kTooLargeText = "CXIMAGE_MAX_MEMORY exceeded";
+constexpr const char* kEmptyScreenText = "GIF logical screen is empty";
+
+// Bytes of one canvas pixel: blue, green, red.
+constexpr uint32_t kPixelBytes = 3;
+
+// Without a global table there is no background colour in the file; white is
+// what ImageMagick shows there and what ffmpeg leaves under its transparency.
+constexpr RgbQuad kBackgroundWithoutGlobalTable{255, 255, 255, 0};
 
 // The 13-byte header: signature, logical screen and the packed flags byte.
 struct GifHeader {
     uint16_t screenWidth = 0;
     uint16_t screenHeight = 0;
     uint8_t flags = 0;
+    uint8_t backgroundIndex = 0;
 
     bool HasGlobalTable() const { return (flags & 0x80) != 0; }
     // 2^(n+1), also when the table is absent.
     uint32_t TableSize() const { return 2u << (flags & 7); }
 };
 
-// A colour table as stored in the file: separate red, green, blue arrays.
-struct GifColorTable {
-    std::array<uint8_t, 256> red{};
-    std::array<uint8_t, 256> green{};
-    std::array<uint8_t, 256> blue{};
-    uint32_t size = 0;
-    bool present = false;
-};
+// A colour table, every index answered: entries the file does not give are
+// black, so any 8-bit index has a colour.
+using GifColorTable = std::array<RgbQuad, 256>;
 
 // The 9 bytes after an image separator.
 struct GifImageDescriptor {
@@ -51,40 +55,31 @@ struct GifImageDescriptor {
     uint32_t TableSize() const { return 2u << (flags & 7); }
 };
 
-// What the extensions read so far say. An image without its own graphic
-// control extension inherits the last one read.
+// What the extensions read so far say. Delay and disposal carry over to an
+// image without its own graphic control extension, as ImageMagick reports
+// them; transparency belongs to the one image that follows the extension.
 struct GifControlState {
-    uint8_t flags = 0;
     uint16_t delay = 0;
-    // The raw byte, also when the transparency flag is clear. Zero until a
-    // graphic control extension has been read, so a file without any fills
-    // its first canvas with index 0.
-    uint8_t rawTransparentIndex = 0;
     int32_t transparentIndex = -1;
     uint8_t disposal = 0;
     std::string comment;
     int32_t loopCount = 0;
 
-    void ApplyGraphicControl(uint8_t newFlags, uint16_t newDelay, uint8_t newTransparent);
+    void ApplyGraphicControl(uint8_t flags, uint16_t newDelay, uint8_t transparent);
+    void ImageDone() { transparentIndex = -1; }
 };
 
 uint16_t Le16(const uint8_t* p) {
     return uint16_t(p[0] | (p[1] << 8));
 }
 
-bool ReadColorTable(ByteSource& file, uint32_t size, GifColorTable& table) {
+// A short table keeps black entries for what is missing; the data after it is
+// missing too, so the image decodes as far as the file goes.
+void ReadColorTable(ByteSource& file, uint32_t size, GifColorTable& table) {
     std::array<uint8_t, 3 * 256> raw{};
-    table.size = size;
-    table.present = true;
-    // A short table keeps black entries for what is missing; the data after it
-    // is missing too, so the image decodes as far as the file goes.
-    const bool complete = file.ReadExact(std::span<uint8_t>(raw.data(), 3 * size));
-    for (uint32_t i = 0; i < size; ++i) {
-        table.red[i] = raw[3 * i];
-        table.green[i] = raw[3 * i + 1];
-        table.blue[i] = raw[3 * i + 2];
-    }
-    return complete;
+    file.ReadExact(std::span<uint8_t>(raw.data(), 3 * size));
+    for (uint32_t i = 0; i < 256; ++i)
+        table[i] = i < size ? MakeQuad(raw[3 * i], raw[3 * i + 1], raw[3 * i + 2]) : RgbQuad{};
 }
 
 bool ReadDescriptor(ByteSource& file, GifImageDescriptor& d) {
@@ -97,11 +92,6 @@ bool ReadDescriptor(ByteSource& file, GifImageDescriptor& d) {
     d.height = Le16(raw + 6);
     d.flags = raw[8];
     return true;
-}
-
-bool OutsideScreen(const GifImageDescriptor& d, const GifHeader& h) {
-    return uint32_t(d.left) + d.width > h.screenWidth ||
-           uint32_t(d.top) + d.height > h.screenHeight;
 }
 
 // Skips sub-blocks up to and including the zero-length one.
@@ -156,13 +146,10 @@ void RepositionAfterImage(ByteSource& file, int64_t dataStart, const LzwResult& 
     file.Seek(firstUnconsumed + skip);
 }
 
-void GifControlState::ApplyGraphicControl(uint8_t newFlags, uint16_t newDelay,
-                                          uint8_t newTransparent) {
-    flags = newFlags;
+void GifControlState::ApplyGraphicControl(uint8_t flags, uint16_t newDelay, uint8_t transparent) {
     delay = newDelay;
-    rawTransparentIndex = newTransparent;
-    transparentIndex = (newFlags & 1) ? int32_t(newTransparent) : -1;
-    disposal = uint8_t((newFlags >> 2) & 7);
+    transparentIndex = (flags & 1) ? int32_t(transparent) : -1;
+    disposal = uint8_t((flags >> 2) & 7);
 }
 
 // Reads one extension (the 0x21 introducer already consumed). False when
@@ -218,12 +205,13 @@ bool ReadGifExtension(ByteSource& file, GifControlState& state) {
     return SkipSubBlocks(file);
 }
 
-// Counts the images inside the logical screen from the current position and
-// returns there. A 0 x 0 screen takes the first image's size. Reads the
-// extensions on the way, so `state` ends holding the file's last graphic
-// control extension.
-int32_t CountGifFrames(ByteSource& file, GifHeader& header, GifControlState& state) {
+// Counts the images from the current position and returns there. Every image
+// is a frame, also one reaching past the screen (it is clipped when drawn). A
+// 0 x 0 screen takes the first image's size.
+int32_t CountGifFrames(ByteSource& file, GifHeader& header) {
     const int64_t start = file.Tell();
+    // Extensions are read only to pass over them; decoding reads them again.
+    GifControlState scratch;
     int32_t count = 0;
     bool skipping = false;
     for (;;) {
@@ -234,7 +222,7 @@ int32_t CountGifFrames(ByteSource& file, GifHeader& header, GifControlState& sta
             continue;
         if (byte == kExtensionIntroducer) {
             // A broken extension stops decoding but not counting.
-            ReadGifExtension(file, state);
+            ReadGifExtension(file, scratch);
         } else if (byte == kImageSeparator) {
             GifImageDescriptor d;
             if (!ReadDescriptor(file, d))
@@ -243,8 +231,6 @@ int32_t CountGifFrames(ByteSource& file, GifHeader& header, GifControlState& sta
                 header.screenWidth = d.width;
                 header.screenHeight = d.height;
             }
-            if (OutsideScreen(d, header))
-                continue;
             if (count == std::numeric_limits<int32_t>::max())
                 break;
             ++count;
@@ -264,122 +250,147 @@ int32_t CountGifFrames(ByteSource& file, GifHeader& header, GifControlState& sta
     return count;
 }
 
-// Copies `frame` onto `canvas` at the descriptor's position, skipping pixels of
-// `transparentIndex` (-1: none). Indices are truncated to the canvas's depth.
-void PasteFrame(CxImage& canvas, const CxImage& frame, const GifImageDescriptor& descriptor,
-                int32_t transparentIndex) {
-    if (!canvas.IsValid() || !frame.IsValid())
-        return;
-    const int64_t canvasHeight = canvas.Height();
-    const int64_t columns =
-        std::min<int64_t>(frame.Width(), int64_t(canvas.Width()) - descriptor.left);
-    const int64_t frameHeight = frame.Height();
-    for (int64_t r = 0; r < frameHeight; ++r) {
-        const int64_t frameY = frameHeight - 1 - r;
-        const int64_t canvasY = canvasHeight - 1 - (descriptor.top + r);
-        for (int64_t c = 0; c < columns; ++c) {
-            const uint8_t index = frame.IndexAt(c, frameY);
-            if (int32_t(index) != transparentIndex)
-                canvas.SetIndexAt(descriptor.left + c, canvasY, index);
+// The 24-bit canvas needs 3 bytes a pixel and rows padded to 4 bytes; both
+// sides are at most 65535, so the product fits in 64 bits.
+bool CanvasFitsImageLimit(uint32_t width, uint32_t height) {
+    const uint64_t stride = (uint64_t(width) * 24 + 31) / 32 * 4;
+    return stride * height <= kMaxPixelBits / 8;
+}
+
+// A rectangle of the screen, already clipped to it.
+struct ScreenRect {
+    uint32_t left = 0;
+    uint32_t top = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+ScreenRect ClipToScreen(const GifImageDescriptor& d, const CxImage& canvas) {
+    ScreenRect r;
+    r.left = std::min<uint32_t>(d.left, canvas.Width());
+    r.top = std::min<uint32_t>(d.top, canvas.Height());
+    r.width = std::min<uint32_t>(d.width, canvas.Width() - r.left);
+    r.height = std::min<uint32_t>(d.height, canvas.Height() - r.top);
+    return r;
+}
+
+// The bytes of a rectangle's pixels on row `row` (counted from the top).
+std::span<uint8_t> RectRow(CxImage& canvas, const ScreenRect& r, uint32_t row) {
+    uint8_t* start = canvas.Row(canvas.Height() - 1 - (r.top + row)) + r.left * kPixelBytes;
+    return {start, std::size_t(r.width) * kPixelBytes};
+}
+
+void FillRect(CxImage& canvas, const ScreenRect& r, RgbQuad colour) {
+    for (uint32_t row = 0; row < r.height; ++row) {
+        const std::span<uint8_t> bytes = RectRow(canvas, r, row);
+        for (std::size_t i = 0; i < bytes.size(); i += kPixelBytes) {
+            bytes[i] = colour.rgbBlue;
+            bytes[i + 1] = colour.rgbGreen;
+            bytes[i + 2] = colour.rgbRed;
         }
     }
 }
 
-// Writes decoded rows into a palette image (row 0 = top of the picture).
-class ImageRows final : public GifRowOutput {
+std::vector<uint8_t> CopyRect(CxImage& canvas, const ScreenRect& r) {
+    std::vector<uint8_t> out;
+    out.reserve(std::size_t(r.width) * r.height * kPixelBytes);
+    for (uint32_t row = 0; row < r.height; ++row) {
+        const std::span<const uint8_t> bytes = RectRow(canvas, r, row);
+        out.insert(out.end(), bytes.begin(), bytes.end());
+    }
+    return out;
+}
+
+void PasteRect(CxImage& canvas, const ScreenRect& r, std::span<const uint8_t> saved) {
+    const std::size_t rowBytes = std::size_t(r.width) * kPixelBytes;
+    for (uint32_t row = 0; row < r.height; ++row) {
+        const std::span<uint8_t> bytes = RectRow(canvas, r, row);
+        std::copy_n(saved.begin() + std::ptrdiff_t(row * rowBytes), rowBytes, bytes.begin());
+    }
+}
+
+// Paints decoded rows straight onto the canvas through the image's colour
+// table, clipped to the screen; the transparent index leaves what is under.
+class CanvasRows final : public GifRowOutput {
 public:
-    explicit ImageRows(CxImage& image) : image_(image) {}
+    CanvasRows(CxImage& canvas, const GifImageDescriptor& d, const GifColorTable& colours,
+               int32_t transparentIndex)
+        : canvas_(canvas), descriptor_(d), colours_(colours), transparent_(transparentIndex) {}
+
     void PutRow(uint32_t row, std::span<const uint8_t> indices) override {
-        if (row >= image_.Height())
+        const uint64_t y = uint64_t(descriptor_.top) + row;
+        if (y >= canvas_.Height() || descriptor_.left >= canvas_.Width())
             return;
-        const uint32_t y = image_.Height() - 1 - row;
-        const std::size_t n = std::min<std::size_t>(indices.size(), image_.Width());
-        if (image_.BitsPerPixel() == 8) {
-            std::memcpy(image_.Row(y), indices.data(), n);
-            return;
+        const std::size_t columns =
+            std::min<std::size_t>(indices.size(), canvas_.Width() - descriptor_.left);
+        uint8_t* out =
+            canvas_.Row(canvas_.Height() - 1 - uint32_t(y)) + descriptor_.left * kPixelBytes;
+        for (std::size_t x = 0; x < columns; ++x, out += kPixelBytes) {
+            if (int32_t(indices[x]) == transparent_)
+                continue;
+            const RgbQuad c = colours_[indices[x]];
+            out[0] = c.rgbBlue;
+            out[1] = c.rgbGreen;
+            out[2] = c.rgbRed;
         }
-        for (std::size_t x = 0; x < n; ++x)
-            image_.SetIndexAt(int64_t(x), y, indices[x]);
     }
 
 private:
-    CxImage& image_;
+    CxImage& canvas_;
+    const GifImageDescriptor& descriptor_;
+    const GifColorTable& colours_;
+    int32_t transparent_;
 };
-
-// Replaces `target`'s content with a deep copy of `source`.
-void CopyInto(CxImage& target, const CxImage& source) {
-    CxImage copy(source);
-    target.TakeOver(copy);
-}
-
-bool FitsImageLimit(uint32_t width, uint32_t height, uint32_t bpp) {
-    return (uint64_t(width) * height * bpp & ~uint64_t(7)) <= kMaxPixelBits;
-}
-
-uint32_t DepthForPalette(uint32_t paletteSize) {
-    if (paletteSize <= 2)
-        return 1;
-    if (paletteSize <= 16)
-        return 4;
-    return 8;
-}
 
 // ---------------------------------------------------------------------------
 // The decoding run shared by DecodeGif and DecodeAllGifFrames.
 
 class GifDecoder {
 public:
-    GifDecoder(ByteSource& file, int32_t startTransparentIndex) : file_(file) {
-        state_.transparentIndex = startTransparentIndex;
-    }
+    explicit GifDecoder(ByteSource& file) : file_(file) {}
 
     // Decodes up to image `requested` (or all images with `onFrame`), leaving
     // the result in Result(). False on the failures the callers report.
     bool Run(int32_t requested, const GifFrameCallback* onFrame);
 
-    CxImage& Result() { return mosaic_ >= 2 ? mosaicImage_ : composite_; }
+    CxImage& Result() { return canvas_; }
     int32_t FrameCount() const { return frameCount_; }
     GifDecodeError Error() const { return error_; }
     const std::string& ErrorText() const { return errorText_; }
-    uint16_t ResultDelay() const { return resultDelay_; }
-    uint8_t ResultDisposal() const { return resultDisposal_; }
 
 private:
     enum class Step { Continue, Stop, Fail };
 
     bool ReadHeader();
+    bool CheckScreen();
     Step ProcessImage();
-    bool PrepareCanvas(uint32_t bpp);
-    void BuildFramePalette(const GifColorTable* table, uint32_t paletteSize);
-    void ComposeOrdinary(const GifImageDescriptor& d);
-    bool ComposeMosaic(const GifImageDescriptor& d);
-    void FinishMosaic();
+    bool PrepareCanvas();
+    void DisposePrevious();
+    Step FinishImage(const LzwResult& lzw, int64_t dataStart);
     bool Fail(GifDecodeError error, std::string text);
     bool Deliver(int32_t index);
 
     ByteSource& file_;
     GifHeader header_;
-    GifColorTable globalTable_;
+    GifColorTable globalTable_{};
+    RgbQuad background_ = kBackgroundWithoutGlobalTable;
     GifControlState state_;
     int32_t frameCount_ = 0;
     int32_t requested_ = 0;
-    int32_t mosaic_ = 0;
-    int32_t firstTransparent_ = -1;
-    uint8_t previousDisposal_ = 0;
     int32_t imageNumber_ = 0;
     int32_t delivered_ = 0; // frames handed to the callback so far
     bool stoppedByCaller_ = false;
     const GifFrameCallback* onFrame_ = nullptr;
-    uint16_t resultDelay_ = 0;
-    uint8_t resultDisposal_ = 0;
     GifDecodeError error_ = GifDecodeError::None;
     std::string errorText_;
 
-    CxImage composite_{CXIMAGE_FORMAT_GIF}; // frame so far, the decoder's result
-    CxImage canvas_{CXIMAGE_FORMAT_GIF};    // being composed for the current image
-    CxImage saved_{CXIMAGE_FORMAT_GIF};     // what disposal 3 returns to
-    CxImage frame_{CXIMAGE_FORMAT_GIF};     // the current image alone
-    CxImage mosaicImage_{CXIMAGE_FORMAT_GIF};
+    // The composite so far: the decoder's result, 24-bit from the first image.
+    CxImage canvas_{CXIMAGE_FORMAT_GIF};
+    // What the last image asks to be done with its rectangle before the next
+    // one is drawn, and for disposal 3 the pixels it covered.
+    uint8_t pendingDisposal_ = 0;
+    ScreenRect pendingRect_;
+    std::vector<uint8_t> underPending_;
 };
 
 bool GifDecoder::Fail(GifDecodeError error, std::string text) {
@@ -395,6 +406,16 @@ bool GifDecoder::ReadHeader() {
     header_.screenWidth = Le16(raw + 6);
     header_.screenHeight = Le16(raw + 8);
     header_.flags = raw[10];
+    header_.backgroundIndex = raw[11];
+    return true;
+}
+
+// Refuses a screen that cannot be shown before anything is allocated for it.
+bool GifDecoder::CheckScreen() {
+    if (!CanvasFitsImageLimit(header_.screenWidth, header_.screenHeight))
+        return Fail(GifDecodeError::TooLarge, kTooLargeText);
+    if (header_.screenWidth == 0 || header_.screenHeight == 0)
+        return Fail(GifDecodeError::BadData, kEmptyScreenText);
     return true;
 }
 
@@ -402,23 +423,18 @@ bool GifDecoder::Run(int32_t requested, const GifFrameCallback* onFrame) {
     onFrame_ = onFrame;
     if (!ReadHeader())
         return Fail(GifDecodeError::NotGif, kNotGifText);
-    if (header_.HasGlobalTable())
+    if (header_.HasGlobalTable()) {
         ReadColorTable(file_, header_.TableSize(), globalTable_);
-    else
-        mosaic_ = 1;
+        background_ = globalTable_[header_.backgroundIndex];
+    }
 
     const int64_t blocksStart = file_.Tell();
-    frameCount_ = CountGifFrames(file_, header_, state_);
+    frameCount_ = CountGifFrames(file_, header_);
     requested_ = onFrame ? frameCount_ - 1 : requested;
-    if (frameCount_ <= 0)
+    if (frameCount_ <= 0 || requested_ < 0 || requested_ >= frameCount_)
         return Fail(GifDecodeError::NoFrames, kNoFramesText);
-    if (requested_ < 0 || requested_ >= frameCount_)
-        return Fail(GifDecodeError::NoFrames, kNoFramesText);
-    if (frameCount_ == 1)
-        mosaic_ = 0;
-    // Refuse an impossible screen before anything is allocated for it.
-    if (!FitsImageLimit(header_.screenWidth, header_.screenHeight, 1))
-        return Fail(GifDecodeError::TooLarge, "CXIMAGE_MAX_MEMORY exceeded");
+    if (!CheckScreen())
+        return false;
 
     file_.Seek(blocksStart);
     bool skipping = false;
@@ -443,9 +459,6 @@ bool GifDecoder::Run(int32_t requested, const GifFrameCallback* onFrame) {
             skipping = byte != 0;
         }
     }
-    if (mosaic_ >= 2)
-        FinishMosaic();
-    saved_.Release();
 
     // The data ended (or a broken extension stopped it) before the counted
     // frames were all composed: the rest show the last composite, as a
@@ -458,11 +471,10 @@ bool GifDecoder::Run(int32_t requested, const GifFrameCallback* onFrame) {
 }
 
 bool GifDecoder::Deliver(int32_t index) {
-    CxImage& image = Result();
-    image.SetFrameIndex(index);
-    image.SetFrameCount(frameCount_);
+    canvas_.SetFrameIndex(index);
+    canvas_.SetFrameCount(frameCount_);
     ++delivered_;
-    if (!(*onFrame_)(image, index))
+    if (!(*onFrame_)(canvas_, index))
         stoppedByCaller_ = true;
     return !stoppedByCaller_;
 }
@@ -471,191 +483,87 @@ GifDecoder::Step GifDecoder::ProcessImage() {
     GifImageDescriptor d;
     if (!ReadDescriptor(file_, d))
         return Step::Stop;
-    if (OutsideScreen(d, header_))
-        return Step::Continue; // its table and data are scanned as blocks
-    if (imageNumber_ == 0 && d.width != header_.screenWidth && d.height != header_.screenHeight)
-        ++mosaic_;
-
     GifColorTable localTable;
     if (d.HasLocalTable())
         ReadColorTable(file_, d.TableSize(), localTable);
-    const uint32_t paletteSize = d.HasLocalTable() ? d.TableSize() : header_.TableSize();
-    const GifColorTable* table =
-        d.HasLocalTable() ? &localTable : (globalTable_.present ? &globalTable_ : nullptr);
-    const uint32_t bpp = DepthForPalette(paletteSize);
+    const GifColorTable& colours = d.HasLocalTable() ? localTable : globalTable_;
 
-    if (mosaic_ < 2 && !PrepareCanvas(bpp))
+    if (!PrepareCanvas())
         return Step::Fail;
-
-    // A zero-sized image cannot be created; it still takes its turn as a frame
-    // and contributes no pixels.
-    const bool hasPixels = d.width > 0 && d.height > 0;
-    if (hasPixels) {
-        if (!frame_.Create(d.width, d.height, bpp, CXIMAGE_FORMAT_GIF)) {
-            Fail(GifDecodeError::TooLarge, frame_.LastError());
-            return Step::Fail;
-        }
-        // Rows a broken image never delivers stay index 0 instead of whatever
-        // the allocation held.
-        frame_.ClearPixels();
-        BuildFramePalette(table, paletteSize);
-    } else {
-        frame_.Release();
-    }
+    DisposePrevious();
+    pendingDisposal_ = state_.disposal;
+    pendingRect_ = ClipToScreen(d, canvas_);
+    if (pendingDisposal_ == 3)
+        underPending_ = CopyRect(canvas_, pendingRect_);
 
     const int64_t dataStart = file_.Tell();
-    ImageRows rows(frame_);
-    const LzwResult lzw =
-        DecodeLzwImage(file_, hasPixels ? &rows : nullptr, d.width, d.height, d.IsInterlaced());
+    CanvasRows rows(canvas_, d, colours, state_.transparentIndex);
+    const LzwResult lzw = DecodeLzwImage(file_, &rows, d.width, d.height, d.IsInterlaced());
+    return FinishImage(lzw, dataStart);
+}
 
-    if (mosaic_ < 2) {
-        ComposeOrdinary(d);
-    } else if (!ComposeMosaic(d)) {
+GifDecoder::Step GifDecoder::FinishImage(const LzwResult& lzw, int64_t dataStart) {
+    if (lzw.status == LzwStatus::BadCodeSize) {
+        Fail(GifDecodeError::BadData, "GIF image " + std::to_string(imageNumber_ + 1) +
+                                          " has LZW code size " + std::to_string(lzw.minCodeSize) +
+                                          ", which cannot be decoded");
         return Step::Fail;
     }
-    previousDisposal_ = uint8_t((state_.flags >> 2) & 7);
     RepositionAfterImage(file_, dataStart, lzw);
-    if (mosaic_ < 2 && previousDisposal_ <= 1)
-        CopyInto(saved_, composite_);
-
-    resultDelay_ = state_.delay;
-    resultDisposal_ = previousDisposal_;
-    if (mosaic_ < 2) {
-        composite_.SetFrameDelay(resultDelay_);
-        composite_.SetDisposalMethod(resultDisposal_);
-        if (onFrame_ && !Deliver(imageNumber_))
-            return Step::Stop;
-    }
+    state_.ImageDone();
+    canvas_.SetFrameDelay(state_.delay);
+    canvas_.SetDisposalMethod(state_.disposal);
+    if (onFrame_ && !Deliver(imageNumber_))
+        return Step::Stop;
     if (imageNumber_ == requested_)
         return Step::Stop;
     ++imageNumber_;
     return Step::Continue;
 }
 
-bool GifDecoder::PrepareCanvas(uint32_t bpp) {
-    if (imageNumber_ == 0) {
-        if (!canvas_.Create(header_.screenWidth, header_.screenHeight, bpp, CXIMAGE_FORMAT_GIF))
-            return Fail(GifDecodeError::TooLarge, canvas_.LastError());
-        firstTransparent_ = state_.transparentIndex;
-        FillWithIndex(canvas_, state_.rawTransparentIndex);
-        CopyInto(saved_, canvas_);
+// The canvas is made at the first image, so a file whose data ends before any
+// image holds no pixels at all.
+bool GifDecoder::PrepareCanvas() {
+    if (canvas_.IsValid())
         return true;
-    }
-    switch (previousDisposal_) {
-    case 2: {
-        // Back to the background: the whole screen becomes the first image's
-        // transparent index (255, or the depth's highest index, when it had none).
-        if (!canvas_.Create(composite_.Width(), composite_.Height(), composite_.BitsPerPixel(),
-                            CXIMAGE_FORMAT_GIF))
-            return Fail(GifDecodeError::TooLarge, canvas_.LastError());
-        if (composite_.NumColors() > 0)
-            canvas_.SetPaletteColors(
-                std::span<const RgbQuad>(composite_.Palette(), composite_.NumColors()));
-        FillWithIndex(canvas_, uint8_t(firstTransparent_));
-        break;
-    }
-    case 3:
-        CopyInto(canvas_, saved_);
-        AlphaFromGrayImage(canvas_, saved_);
-        break;
-    default:
-        CopyInto(canvas_, composite_);
-        break;
-    }
-    return canvas_.IsValid() ||
-           Fail(GifDecodeError::TooLarge, "CxImage::Create can't allocate memory");
-}
-
-void GifDecoder::BuildFramePalette(const GifColorTable* table, uint32_t paletteSize) {
-    if (!table)
-        return;
-    std::array<uint8_t, 256> red{};
-    std::array<uint8_t, 256> green{};
-    std::array<uint8_t, 256> blue{};
-    const uint32_t n = std::min<uint32_t>(table->size, 256);
-    std::copy_n(table->red.begin(), n, red.begin());
-    std::copy_n(table->green.begin(), n, green.begin());
-    std::copy_n(table->blue.begin(), n, blue.begin());
-    uint32_t offered = std::min<uint32_t>(paletteSize, 256);
-    if (state_.transparentIndex >= 0) {
-        std::fill(red.begin() + n, red.end(), 255);
-        std::fill(green.begin() + n, green.end(), 255);
-        std::fill(blue.begin() + n, blue.end(), 255);
-        offered = 256;
-    }
-    SetPaletteFromRgb(frame_, std::span(red).first(offered), std::span(green).first(offered),
-                      std::span(blue).first(offered));
-}
-
-void GifDecoder::ComposeOrdinary(const GifImageDescriptor& d) {
-    if (frame_.IsValid()) {
-        PasteFrame(canvas_, frame_, d, state_.transparentIndex);
-        // The newest image's palette applies to the whole canvas. Only the
-        // entries the frame really has are copied; the canvas keeps the rest.
-        if (frame_.NumColors() > 0)
-            canvas_.SetPaletteColors(
-                std::span<const RgbQuad>(frame_.Palette(), frame_.NumColors()));
-    }
-    canvas_.SetTransparentIndex(firstTransparent_);
-    composite_.TakeOver(canvas_);
-    // An image without its own graphic control extension sees the composite's
-    // transparent index, not the previous image's.
-    state_.transparentIndex = composite_.TransparentIndex();
-}
-
-bool GifDecoder::ComposeMosaic(const GifImageDescriptor& d) {
-    // Tiles of one true-colour picture: the whole file makes one frame.
-    requested_ = frameCount_ - 1;
-    if (!mosaicImage_.IsValid()) {
-        if (!mosaicImage_.Create(header_.screenWidth, header_.screenHeight, 24, CXIMAGE_FORMAT_GIF))
-            return Fail(GifDecodeError::TooLarge, mosaicImage_.LastError());
-        mosaicImage_.ClearPixels(); // areas no tile covers are black
-    }
-    if (!frame_.IsValid())
-        return true;
-    const int64_t screenHeight = mosaicImage_.Height();
-    for (uint32_t r = 0; r < frame_.Height(); ++r) {
-        const int64_t y = screenHeight - 1 - (int64_t(d.top) + r);
-        const int64_t frameY = int64_t(frame_.Height()) - 1 - r;
-        for (uint32_t c = 0; c < frame_.Width(); ++c)
-            mosaicImage_.SetColorAt(int64_t(d.left) + c, y, frame_.ColorAt(c, frameY));
-    }
+    if (!canvas_.Create(header_.screenWidth, header_.screenHeight, 24, CXIMAGE_FORMAT_GIF))
+        return Fail(GifDecodeError::TooLarge, canvas_.LastError());
+    FillRect(canvas_, ScreenRect{0, 0, canvas_.Width(), canvas_.Height()}, background_);
     return true;
 }
 
-void GifDecoder::FinishMosaic() {
-    if (!mosaicImage_.IsValid())
-        return;
-    if (state_.flags & 1) {
-        mosaicImage_.SetBackgroundColor(frame_.PaletteColor(uint32_t(state_.transparentIndex)));
-        mosaicImage_.SetTransparentIndex(0);
-    }
-    mosaicImage_.SetFrameDelay(resultDelay_);
-    mosaicImage_.SetDisposalMethod(resultDisposal_);
+// Done before the next image is drawn, so the frame of the disposed image
+// still shows it.
+void GifDecoder::DisposePrevious() {
+    if (pendingDisposal_ == 2)
+        FillRect(canvas_, pendingRect_, background_);
+    else if (pendingDisposal_ == 3)
+        PasteRect(canvas_, pendingRect_, underPending_);
+    pendingDisposal_ = 0;
+    underPending_.clear();
 }
 
 } // namespace
 
 bool DecodeGif(ByteSource& file, CxImage& target) {
-    GifDecoder decoder(file, target.TransparentIndex());
+    GifDecoder decoder(file);
     const int32_t requested = target.FrameIndex();
     const bool ok = decoder.Run(requested, nullptr);
-    target.SetFrameCount(decoder.FrameCount());
     if (!ok) {
         target.Release();
+        target.SetFrameCount(decoder.FrameCount());
         target.SetLastError(decoder.ErrorText());
         return false;
     }
     CxImage& result = decoder.Result();
-    if (result.IsValid()) {
+    // The canvas carries the delay and disposal of the requested image.
+    if (result.IsValid())
         target.TakeOver(result);
-    } else {
+    else
         target.Release();
-    }
+    target.SetTransparentIndex(-1); // the composite is opaque
     target.SetFrameCount(decoder.FrameCount());
     target.SetFrameIndex(requested);
-    target.SetFrameDelay(decoder.ResultDelay());
-    target.SetDisposalMethod(decoder.ResultDisposal());
     return true;
 }
 
@@ -671,7 +579,7 @@ bool DecodeGifFile(const std::string& path, CxImage& target) {
 
 bool DecodeAllGifFrames(ByteSource& file, const GifFrameCallback& onFrame,
                         GifDecodeSummary* summary) {
-    GifDecoder decoder(file, -1);
+    GifDecoder decoder(file);
     const bool ok = decoder.Run(0, &onFrame);
     if (summary) {
         summary->frameCount = decoder.FrameCount();

@@ -8,6 +8,10 @@ namespace {
 
 constexpr uint32_t kMaxLzwCodes = 4096;
 constexpr std::size_t kLzwStackSize = 4095;
+// The widest codes are 12 bits, so the first code after a clear (code size
+// plus one bit) must fit in 12 bits as well.
+constexpr uint8_t kMinCodeSize = 2;
+constexpr uint8_t kMaxCodeSize = 11;
 
 // Byte supply for the decoder: file data through a chunk buffer, split into
 // the data sub-blocks.
@@ -78,6 +82,8 @@ public:
     bool Put(uint16_t index) {
         if (done_)
             return false;
+        // Literals above 255 (code sizes 9 to 11) keep their low 8 bits, as
+        // ffmpeg keeps them.
         if (output_)
             row_[x_] = uint8_t(index);
         if (++x_ == width_) {
@@ -241,7 +247,8 @@ LzwResult DecodeLzwImage(ByteSource& file, GifRowOutput* rows, uint32_t width, u
         result.status = LzwStatus::FileEnded;
         return result;
     }
-    if (minCodeSize < 2 || minCodeSize > 9) {
+    result.minCodeSize = minCodeSize;
+    if (minCodeSize < kMinCodeSize || minCodeSize > kMaxCodeSize) {
         result.status = LzwStatus::BadCodeSize;
         result.unconsumed = reader.Unconsumed();
         return result;
@@ -250,6 +257,7 @@ LzwResult DecodeLzwImage(ByteSource& file, GifRowOutput* rows, uint32_t width, u
     // The code tables take 24 KB, too much for every caller's stack.
     auto decoder = std::make_unique<LzwDecoder>(minCodeSize, pixels);
     result = decoder->Run(reader);
+    result.minCodeSize = minCodeSize;
     result.unconsumed = reader.Unconsumed();
     return result;
 }

@@ -29,12 +29,13 @@ enum class LzwStatus {
     EndCode,       // the end code was read
     EmptySubBlock, // a zero-length sub-block came before the end code
     FileEnded,     // the file ended inside the data
-    BadCodeSize,   // minimum code size outside 2..9: nothing decoded
+    BadCodeSize,   // minimum code size outside 2..11: nothing decoded
     TooManyPixels, // data went on past the last row
 };
 
 struct LzwResult {
     LzwStatus status = LzwStatus::EndCode;
+    uint8_t minCodeSize = 0; // as read, also when it is refused
     uint32_t badCodes = 0;
     // Bytes read ahead into the chunk buffer but not consumed.
     std::size_t unconsumed = 0;
@@ -43,5 +44,11 @@ struct LzwResult {
 // Decodes one image's LZW data (starting at the minimum code size byte) into
 // rows of `width` indices, interlaced or not; `rows` may be null to pass over
 // the data. Never delivers more than `height` rows.
+//
+// Minimum code sizes 2 to 11 are decoded. Above 8 the codes start wider than
+// the 8-bit indices a colour table can hold; ImageMagick and ffmpeg decode
+// such data all the same, and so does this, keeping the low 8 bits of each
+// literal. From 12 on the clear code alone needs 13 bits, past the 12-bit
+// limit of GIF's code table, so the data cannot be real GIF and is refused.
 LzwResult DecodeLzwImage(ByteSource& file, GifRowOutput* rows, uint32_t width, uint32_t height,
                          bool interlaced);

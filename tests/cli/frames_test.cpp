@@ -158,6 +158,23 @@ TEST_F(FramesCommand, RefusesAScreenTooLargeForMemory) {
     EXPECT_TRUE(r.err.contains("CXIMAGE_MAX_MEMORY exceeded")) << r.err.toStdString();
 }
 
+// Image data it cannot decode: the frames before it are written, then the
+// reason, and the exit status says it failed.
+TEST_F(FramesCommand, ReportsImageDataItCannotDecode) {
+    gif_test::GifBuilder b;
+    b.Header(2, 1, gif_test::DistinctTable(4));
+    b.Image({0, 0, 2, 1, {1, 2}, {}, false, 2});
+    b.RawImage(0, 0, 2, 1, {12, 2, 0xFF, 0xFF, 0}).Trailer();
+    ASSERT_TRUE(WriteWholeFile(Path("wide.gif"), ToBytes(b.bytes)));
+    const auto r = Cli({"frames", Path("wide.gif"), Path("out")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(r.crashed);
+    EXPECT_TRUE(r.err.contains("GIF image 2 has LZW code size 12, which cannot be decoded"))
+        << r.err.toStdString();
+    EXPECT_TRUE(QFileInfo(Path("out/frame-0001.png")).isFile());
+    EXPECT_FALSE(QFileInfo::exists(Path("out/frame-0002.png")));
+}
+
 TEST_F(FramesCommand, WritesAStillGifAsOneFrame) {
     const QString gif = Path("still.gif");
     Tool("convert", {"-size", "20x10", "gradient:red-blue", "-colors", "16", gif});
@@ -181,7 +198,20 @@ TEST_F(FramesCommand, FramesMatchImageMagicksCoalescedFrames) {
     Tool("convert", {"-size", "40x30", "gradient:red-blue", "-size", "40x30",
                      "gradient:green-yellow", "-size", "40x30", "radial-gradient:white-purple",
                      "-interlace", "GIF", "-loop", "0", Path("local.gif")});
-    for (const QString name : {"optimised.gif", "local.gif"}) {
+    // ffmpeg's default output (a local table on the first image, transparency
+    // on the rest) and ImageMagick's transparency optimisation over frames
+    // with their own local tables.
+    ASSERT_TRUE(testing_support::HaveProgram("ffmpeg"));
+    const QString pattern = "testsrc=size=64x48:rate=10:duration=0.6";
+    Tool("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i", pattern, Path("ffmpeg.gif")});
+    Tool("ffmpeg",
+         {"-loglevel", "error", "-y", "-f", "lavfi", "-i", pattern, Path("pattern-%02d.png")});
+    QStringList patternFrames;
+    for (int i = 1; i <= 6; ++i)
+        patternFrames << Path(QString("pattern-%1.png").arg(i, 2, 10, QChar('0')));
+    Tool("convert", patternFrames << "-layers"
+                                  << "OptimizeTransparency" << Path("transparency.gif"));
+    for (const QString name : {"optimised.gif", "local.gif", "ffmpeg.gif", "transparency.gif"}) {
         const QString out = Path(name + ".frames");
         const auto r = Cli({"frames", Path(name), out});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();

@@ -120,6 +120,31 @@ TEST_F(GifFramesTest, FfmpegsTransparentCroppedFramesComeOutWhole) {
     ExpectFramesLikeImageMagick(gif, frames);
 }
 
+// Transparent images over earlier ones drawn through other local tables, and
+// ffmpeg's rectangle diff mode: the earlier pixels keep their own colours.
+TEST_F(GifFramesTest, OptimisedFramesWithLocalTablesComeOutWhole) {
+    const QString pattern = "testsrc=size=64x48:rate=10:duration=0.6";
+    const QString rect = Path("rect.gif");
+    ASSERT_TRUE(Made("ffmpeg",
+                     {"-loglevel", "error", "-y", "-f", "lavfi", "-i", pattern, "-vf",
+                      "split[a][b];[a]palettegen[p];[b][p]paletteuse=diff_mode=rectangle", rect}));
+    const QString optimised = Path("optimised.gif");
+    ASSERT_TRUE(Made("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i", pattern,
+                                Path("pattern-%02d.png")}));
+    QStringList args;
+    for (int i = 1; i <= 6; ++i)
+        args << Path(QString("pattern-%1.png").arg(i, 2, 10, QChar('0')));
+    ASSERT_TRUE(Made("convert", args << "-layers"
+                                     << "OptimizeTransparency" << optimised));
+    for (const QString& gif : {rect, optimised}) {
+        FrameList frames;
+        QString error;
+        ASSERT_EQ(LoadGifFrames(gif, frames, error), GifLoadResult::Loaded) << error.toStdString();
+        EXPECT_EQ(frames.size(), 6u) << gif.toStdString();
+        ExpectFramesLikeImageMagick(gif, frames);
+    }
+}
+
 TEST_F(GifFramesTest, FramesJoinAListOfTheirSizeOnly) {
     const QString gif = MovingShapes();
     FrameList frames;
@@ -214,6 +239,39 @@ TEST_F(GifFramesTest, AFrameWithoutAPictureIsRefused) {
     EXPECT_EQ(LoadGifFrames(gif, frames, error), GifLoadResult::Failed);
     EXPECT_EQ(error, QStringLiteral("frame 1 of '%1' holds no picture").arg(gif));
     EXPECT_TRUE(frames.empty());
+}
+
+// A file the decoder refuses part-way keeps the frames before the refusal
+// and names the reason; a screen too large for memory loads nothing.
+TEST_F(GifFramesTest, ARefusedGifGivesTheDecodersReason) {
+    gif_test::GifBuilder undecodable;
+    undecodable.Header(2, 1, gif_test::DistinctTable(4));
+    undecodable.Image({0, 0, 2, 1, {1, 2}, {}, false, 2});
+    undecodable.RawImage(0, 0, 2, 1, {12, 2, 0xFF, 0xFF, 0}).Trailer();
+    gif_test::GifBuilder huge;
+    huge.Header(65535, 65535, gif_test::DistinctTable(2));
+    huge.Image({0, 0, 1, 1, {1}, {}, false, 2}).Trailer();
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        std::size_t framesKept;
+        QString error;
+    } cases[] = {
+        {"undecodable.gif", undecodable.bytes, 1,
+         "cannot read '%1': GIF image 2 has LZW code size 12, which cannot be decoded"},
+        {"huge.gif", huge.bytes, 0, "cannot read '%1': CXIMAGE_MAX_MEMORY exceeded"},
+    };
+    for (const auto& c : cases) {
+        const QString gif = Path(c.name);
+        ASSERT_TRUE(testing_support::WriteWholeFile(
+            gif,
+            QByteArray(reinterpret_cast<const char*>(c.bytes.data()), qsizetype(c.bytes.size()))));
+        FrameList frames;
+        QString error;
+        EXPECT_EQ(LoadGifFrames(gif, frames, error), GifLoadResult::Failed) << c.name;
+        EXPECT_EQ(error, c.error.arg(gif));
+        EXPECT_EQ(frames.size(), c.framesKept) << c.name;
+    }
 }
 
 TEST_F(GifFramesTest, FilesItCannotUseAreNamedWithTheReason) {

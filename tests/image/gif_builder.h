@@ -57,6 +57,12 @@ public:
         return *this;
     }
 
+    // The header's background colour index (0 unless set here).
+    GifBuilder& BackgroundIndex(uint8_t index) {
+        bytes.at(11) = index;
+        return *this;
+    }
+
     // Graphic control extension: disposal 0..7, transparent index or -1.
     GifBuilder& Control(uint8_t disposal, int transparent = -1, uint16_t delay = 0,
                         uint8_t rawTransparent = 0) {
