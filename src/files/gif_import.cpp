@@ -68,11 +68,20 @@ bool ProbeGifForImport(const QString& path, uint64_t memoryBudget, GifImportProb
         &summary);
     probe.frameCount = summary.frameCount;
     if (!decoded) {
-        error = summary.error == GifDecodeError::TooLarge
-                    ? QStringLiteral("%1 is too large to open: its picture exceeds the size "
-                                     "an image may have.")
-                          .arg(name)
-                    : QStringLiteral("%1 is not a GIF file, or it is damaged.").arg(name);
+        switch (summary.error) {
+        case GifDecodeError::TooLarge:
+            error = QStringLiteral("%1 is too large to open: its picture exceeds the size an "
+                                   "image may have.")
+                        .arg(name);
+            break;
+        case GifDecodeError::BadData:
+            error = QStringLiteral("%1 cannot be read: %2.")
+                        .arg(name, QString::fromStdString(summary.errorText));
+            break;
+        default:
+            error = QStringLiteral("%1 is not a GIF file, or it is damaged.").arg(name);
+            break;
+        }
         return false;
     }
     if (!hasPicture || probe.width <= 0 || probe.height <= 0) {

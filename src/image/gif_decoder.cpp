@@ -22,9 +22,10 @@ constexpr const char* kEmptyScreenText = "GIF logical screen is empty";
 // Bytes of one canvas pixel: blue, green, red.
 constexpr uint32_t kPixelBytes = 3;
 
-// Without a global table there is no background colour in the file; white is
-// what ImageMagick shows there and what ffmpeg leaves under its transparency.
-constexpr RgbQuad kBackgroundWithoutGlobalTable{255, 255, 255, 0};
+// Without a global table the file names no background colour. Viewers differ
+// there (ImageMagick shows white, ffmpeg leaves it transparent); black is the
+// one fill a frame of a recording can always show.
+constexpr RgbQuad kBackgroundWithoutGlobalTable{0, 0, 0, 0};
 
 // The 13-byte header: signature, logical screen and the packed flags byte.
 struct GifHeader {

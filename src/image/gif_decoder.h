@@ -18,9 +18,9 @@
 //   like any other.
 // The background is what pixels nothing painted show: the area outside the
 // first image, its transparent pixels, and rectangles disposal 2 cleared. It
-// is the global table's background entry, or white for a file without a
-// global table (what ImageMagick shows, and the colour ffmpeg leaves under its
-// transparent pixels).
+// is the global table's background entry, or black for a file without a
+// global table (viewers differ there: ImageMagick shows white, ffmpeg leaves
+// it transparent).
 //
 // Delivered frames are 24-bit, opaque, with no palette and transparent index
 // -1. Each carries the frame count, its index, and the delay and disposal of

@@ -149,7 +149,7 @@ std::vector<uint32_t> Entries(std::initializer_list<uint32_t> indices) {
     return out;
 }
 
-constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kBlack = 0x000000;
 
 // ---------------------------------------------------------------------------
 // Basic contract
@@ -316,7 +316,7 @@ TEST(GifDecoder, TransparencyBelongsToTheOneImageAfterTheExtension) {
     }
 }
 
-// What nothing painted shows: the global table's background entry, or white
+// What nothing painted shows: the global table's background entry, or black
 // without a global table. Never the transparent index's colour or entry 0.
 TEST(GifDecoder, UnpaintedPixelsShowTheBackground) {
     std::vector<Rgb> global = Table(8);
@@ -330,8 +330,8 @@ TEST(GifDecoder, UnpaintedPixelsShowTheBackground) {
     const Case cases[] = {
         {"global table, opaque first image", true, -1, background},
         {"global table, transparent first image", true, 2, background},
-        {"no global table, opaque first image", false, -1, kWhite},
-        {"no global table, transparent first image", false, 2, kWhite},
+        {"no global table, opaque first image", false, -1, kBlack},
+        {"no global table, transparent first image", false, 2, kBlack},
     };
     for (const Case& c : cases) {
         GifBuilder b;
@@ -368,7 +368,7 @@ TEST(GifDecoder, DisposalTwoClearsOnlyItsRectangleToTheBackground) {
     const Case cases[] = {
         {"global table", Table(8), -1, Entry(3)},
         {"global table, transparent image", Table(8), 1, Entry(3)},
-        {"no global table", {}, -1, kWhite},
+        {"no global table", {}, -1, kBlack},
     };
     for (const Case& c : cases) {
         const std::vector<Rgb> local = c.global.empty() ? Table(8) : std::vector<Rgb>{};
@@ -548,8 +548,8 @@ TEST(GifDecoder, TilesOfATrueColourPictureAreComposedFrameByFrame) {
     b.Image({2, 1, 2, 1, {1, 0}, blue, false, 2});
     b.Trailer();
     const std::vector<std::vector<uint32_t>> expected = {
-        {0xC80000, 0x640000, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite},
-        {0xC80000, 0x640000, kWhite, kWhite, kWhite, kWhite, 0x000064, 0x0000C8}};
+        {0xC80000, 0x640000, kBlack, kBlack, kBlack, kBlack, kBlack, kBlack},
+        {0xC80000, 0x640000, kBlack, kBlack, kBlack, kBlack, 0x000064, 0x0000C8}};
     EXPECT_EQ(FrameColours(b.bytes), expected);
 }
 
@@ -965,10 +965,10 @@ protected:
         return frames;
     }
 
-    // What unpainted pixels show: the global table's background entry, else white.
+    // What unpainted pixels show: the global table's background entry, else black.
     static std::array<uint8_t, 3> BackgroundOf(const std::vector<uint8_t>& gif) {
         if (gif.size() < 13 || !(gif[10] & 0x80))
-            return {255, 255, 255};
+            return {0, 0, 0};
         const std::size_t at = 13 + 3 * std::size_t(gif[11]);
         if (at + 3 > gif.size() || gif[11] >= (2u << (gif[10] & 7)))
             return {0, 0, 0};
