@@ -149,7 +149,7 @@ def start_bus():
     return launcher, wait_for(address, 20, 0.2)
 
 
-def start_program(program, work, ini=DEFAULT_INI):
+def start_program(program, work, ini=DEFAULT_INI, args=()):
     for sub in ("appdata", "tmp", "cache", "config", "runtime"):
         os.makedirs(os.path.join(work, sub), exist_ok=True)
     os.chmod(os.path.join(work, "runtime"), 0o700)
@@ -169,7 +169,7 @@ def start_program(program, work, ini=DEFAULT_INI):
     # Given the address this way, Qt 6.4 never shows up on the bus; it finds
     # the same bus through the session bus.
     env.pop("AT_SPI_BUS_ADDRESS", None)
-    return subprocess.Popen([program], env=env)
+    return subprocess.Popen([program, *args], env=env)
 
 
 def find_application(pid):
@@ -185,9 +185,10 @@ def find_application(pid):
     return wait_for(probe, 30, 0.25)
 
 
-def run_with_program(program, work, body, ini=DEFAULT_INI):
-    """Starts the accessibility bus and the program, waits for the program on
-    the bus and calls body(application); stops both afterwards."""
+def run_with_program(program, work, body, ini=DEFAULT_INI, args=()):
+    """Starts the accessibility bus and the program (with `args` on its command
+    line), waits for the program on the bus and calls body(application); stops
+    both afterwards."""
     launcher, bus = start_bus()
     if not check(bus, "the accessibility bus did not start"):
         launcher.terminate()
@@ -197,7 +198,7 @@ def run_with_program(program, work, body, ini=DEFAULT_INI):
     os.environ["AT_SPI_BUS_ADDRESS"] = bus
     import pyatspi  # noqa: F401  (connects to the bus above)
 
-    app_process = start_program(program, work, ini)
+    app_process = start_program(program, work, ini, args)
     try:
         app = find_application(app_process.pid)
         if not check(app is not None, "Frameloop did not appear on the accessibility bus"):
