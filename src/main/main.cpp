@@ -36,8 +36,12 @@ QString FileToOpen(int argc, char** argv) {
                                  QStringLiteral("An animated GIF to open for editing."),
                                  QStringLiteral("[FILE.gif]"));
     const bool parsed = parser.parse(arguments);
+    // Read before the application object exists, the parser cannot name the
+    // program itself.
+    const QString usage =
+        parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("frameloop"));
     if (parsed && parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        std::fputs(qPrintable(usage), stdout);
         std::exit(0);
     }
     if (parsed && parser.isSet(version)) {
@@ -48,7 +52,7 @@ QString FileToOpen(int argc, char** argv) {
     if (!parsed || files.size() > 1) {
         const QString why =
             parsed ? QStringLiteral("one file at a time, please") : parser.errorText();
-        std::fprintf(stderr, "frameloop: %s\n%s", qPrintable(why), qPrintable(parser.helpText()));
+        std::fprintf(stderr, "frameloop: %s\n%s", qPrintable(why), qPrintable(usage));
         std::exit(2);
     }
     return files.isEmpty() ? QString() : files.front();

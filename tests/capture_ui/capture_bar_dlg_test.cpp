@@ -123,6 +123,10 @@ TEST_F(CaptureBarTest, ButtonsDriveTheControllerAndRepliesComeBackAsEvents) {
     Click(CCaptureBarDlg::IDC_GIF);
     EXPECT_EQ(State(), CaptureState::Creating);
     Post(WM_GIF_PROGRESS, 0, 50);
+    // What the worker would have written.
+    ASSERT_TRUE(testing_support::WriteWholeFile(
+        bar_->Controller().GifPath(),
+        testing_support::ReadWholeFile(FRAMELOOP_TEST_DATA "/two-frames.gif")));
     Post(WM_GIF_DONE, 4, PackGifSize(210, 175));
     EXPECT_EQ(State(), CaptureState::Captured);
     EXPECT_TRUE(bar_->Preview().isVisible());
@@ -146,7 +150,10 @@ TEST_F(CaptureBarTest, CloseDuringBuildShowsTheMessageAndStaysOpen) {
     EXPECT_TRUE(bar_->isVisible());
     EXPECT_EQ(State(), CaptureState::Creating);
 
+    // The fake worker wrote no file, which the user is told.
+    editor_test::WhenShown<QMessageBox> nothingBuilt([](QMessageBox* box) { box->accept(); });
     Post(WM_GIF_DONE, 1, PackGifSize(10, 10));
+    EXPECT_TRUE(nothingBuilt.Seen());
     EXPECT_TRUE(bar_->close());
     EXPECT_FALSE(bar_->isVisible());
     EXPECT_TRUE(QFile::exists(appData_.filePath("didoro.ini")));
