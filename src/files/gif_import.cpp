@@ -5,10 +5,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <utility>
 
 #include "files/frame_append.h"
-#include "files/gif_frames.h"
 #include "image/byte_source.h"
 #include "image/gif_decoder.h"
 
@@ -33,8 +34,10 @@ bool HasGifExtension(const QString& path) {
     return dot >= 0 && path.mid(dot + 1).toLower() == QLatin1String("gif");
 }
 
-bool ProbeGifForImport(const QString& path, uint64_t memoryBudget, GifImportProbe& probe,
-                       QString& error) {
+namespace {
+
+// The checks made before the file is read: its name, and that it opens.
+bool CheckFile(const QString& path, QString& error) {
     const QString name = QuotedPath(path);
     if (!HasGifExtension(path)) {
         error = QStringLiteral("%1 is not opened: only GIF files (names ending in .gif) can be "
@@ -47,44 +50,26 @@ bool ProbeGifForImport(const QString& path, uint64_t memoryBudget, GifImportProb
                     .arg(name, QString::fromLocal8Bit(std::strerror(EISDIR)));
         return false;
     }
-    FileSource source(QFile::encodeName(path).toStdString());
-    if (!source.IsOpen()) {
-        error = QStringLiteral("Cannot open %1: %2.")
-                    .arg(name, QString::fromLocal8Bit(std::strerror(source.OpenError())));
-        return false;
-    }
+    return true;
+}
 
-    // Counts the frames and composes only the first, for its size.
-    GifDecodeSummary summary;
-    bool hasPicture = false;
-    const bool decoded = DecodeAllGifFrames(
-        source,
-        [&](const CxImage& first, int32_t) {
-            hasPicture = first.IsValid();
-            probe.width = int32_t(first.Width());
-            probe.height = int32_t(first.Height());
-            return false;
-        },
-        &summary);
-    probe.frameCount = summary.frameCount;
-    if (!decoded) {
-        switch (summary.error) {
-        case GifDecodeError::TooLarge:
-            error = QStringLiteral("%1 is too large to open: its picture exceeds the size an "
-                                   "image may have.")
-                        .arg(name);
-            break;
-        case GifDecodeError::BadData:
-            error = QStringLiteral("%1 cannot be read: %2.")
-                        .arg(name, QString::fromStdString(summary.errorText));
-            break;
-        default:
-            error = QStringLiteral("%1 is not a GIF file, or it is damaged.").arg(name);
-            break;
-        }
-        return false;
-    }
-    if (!hasPicture || probe.width <= 0 || probe.height <= 0) {
+bool OpenFile(const QString& path, std::optional<FileSource>& source, QString& error) {
+    source.emplace(QFile::encodeName(path).toStdString());
+    if (source->IsOpen())
+        return true;
+    error = QStringLiteral("Cannot open %1: %2.")
+                .arg(QuotedPath(path), QString::fromLocal8Bit(std::strerror(source->OpenError())));
+    return false;
+}
+
+// The checks made on the first composed frame, which comes with the count.
+bool CheckShape(const QString& path, const CxImage& first, uint64_t memoryBudget,
+                GifImportProbe& probe, QString& error) {
+    const QString name = QuotedPath(path);
+    probe.frameCount = first.FrameCount();
+    probe.width = int32_t(first.Width());
+    probe.height = int32_t(first.Height());
+    if (!first.IsValid() || probe.width <= 0 || probe.height <= 0) {
         error = QStringLiteral("%1 holds no picture that can be shown.").arg(name);
         return false;
     }
@@ -108,6 +93,46 @@ bool ProbeGifForImport(const QString& path, uint64_t memoryBudget, GifImportProb
     return true;
 }
 
+QString DecodeFailure(const QString& path, const GifDecodeSummary& summary) {
+    const QString name = QuotedPath(path);
+    switch (summary.error) {
+    case GifDecodeError::TooLarge:
+        return QStringLiteral("%1 is too large to open: its picture exceeds the size an image "
+                              "may have.")
+            .arg(name);
+    case GifDecodeError::BadData:
+        return QStringLiteral("%1 cannot be read: %2.")
+            .arg(name, QString::fromStdString(summary.errorText));
+    default:
+        return QStringLiteral("%1 is not a GIF file, or it is damaged.").arg(name);
+    }
+}
+
+} // namespace
+
+bool ProbeGifForImport(const QString& path, uint64_t memoryBudget, GifImportProbe& probe,
+                       QString& error) {
+    std::optional<FileSource> source;
+    if (!CheckFile(path, error) || !OpenFile(path, source, error))
+        return false;
+    // Counts the frames and composes only the first.
+    bool fits = false;
+    GifDecodeSummary summary;
+    const bool decoded = DecodeAllGifFrames(
+        *source,
+        [&](const CxImage& first, int32_t) {
+            fits = CheckShape(path, first, memoryBudget, probe, error);
+            return false;
+        },
+        &summary);
+    if (!decoded) {
+        probe.frameCount = summary.frameCount;
+        error = DecodeFailure(path, summary);
+        return false;
+    }
+    return fits;
+}
+
 GifImportJob::GifImportJob(QString path, uint64_t memoryBudget)
     : path_(std::move(path)), memoryBudget_(memoryBudget) {}
 
@@ -128,27 +153,48 @@ void GifImportJob::Wait() {
 
 void GifImportJob::Run() {
     // Error and frames are published by the status, which is written last.
-    if (!ProbeGifForImport(path_, memoryBudget_, probe_, error_)) {
+    std::optional<FileSource> source;
+    if (!CheckFile(path_, error_) || !OpenFile(path_, source, error_)) {
         status_ = GifImportStatus::Failed;
         return;
     }
-    probed_ = true;
+    // One pass: the first frame, which comes with the count, is checked
+    // before any other is composed.
     FrameList frames;
-    frames.reserve(std::size_t(probe_.frameCount));
-    QString error;
-    const GifLoadResult result =
-        LoadGifFrames(path_, frames, error, [this](int32_t framesSoFar, int32_t) {
-            done_ = framesSoFar;
+    bool failed = false;
+    GifDecodeSummary summary;
+    const bool decoded = DecodeAllGifFrames(
+        *source,
+        [&](const CxImage& composed, int32_t index) {
+            if (index == 0) {
+                if (!CheckShape(path_, composed, memoryBudget_, probe_, error_)) {
+                    failed = true;
+                    return false;
+                }
+                frames.reserve(std::size_t(probe_.frameCount));
+                probed_ = true;
+            }
+            QString error;
+            if (!AppendLoadedFrame(frames, std::make_unique<CxImage>(composed), path_, error)) {
+                error_ =
+                    QStringLiteral("Cannot open %1 for editing: %2.").arg(QuotedPath(path_), error);
+                failed = true;
+                return false;
+            }
+            done_ = int32_t(frames.size());
             return !cancel_;
-        });
-    if (result == GifLoadResult::Loaded && !cancel_) {
+        },
+        &summary);
+    if (!decoded) {
+        error_ = DecodeFailure(path_, summary);
+        status_ = GifImportStatus::Failed;
+    } else if (failed) {
+        status_ = GifImportStatus::Failed;
+    } else if (cancel_ || int32_t(frames.size()) != probe_.frameCount) {
+        status_ = GifImportStatus::Cancelled;
+    } else {
         frames_ = std::move(frames);
         status_ = GifImportStatus::Loaded;
-    } else if (result == GifLoadResult::Failed) {
-        error_ = QStringLiteral("Cannot open %1 for editing: %2.").arg(QuotedPath(path_), error);
-        status_ = GifImportStatus::Failed;
-    } else {
-        status_ = GifImportStatus::Cancelled;
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// Opening an existing animated GIF for editing. The file is checked first
-// (its name, that it is a GIF, that it moves, that its frames fit the memory
-// budget), then every frame is composed in one pass on a thread of its own
+// Opening an existing animated GIF for editing. The file is checked (its
+// name, that it is a GIF, that it moves, that its frames fit the memory
+// budget) and every frame is composed, in one pass on a thread of its own,
 // into a new frame list, so the interface stays alive, can show progress and
 // can cancel. The caller's recording is touched by nobody here: the caller
 // swaps the new frames in only when the whole file has been read.
@@ -34,9 +34,11 @@ bool ProbeGifForImport(const QString& path, uint64_t memoryBudget, GifImportProb
 
 enum class GifImportStatus { Running, Loaded, Failed, Cancelled };
 
-// Probes and then loads a GIF on its own thread. The interface thread polls
-// Probed(), Progress() and Status(), may Cancel() at any time (the loader
-// stops at the next frame), and takes the frames once the status is Loaded.
+// Loads a GIF on its own thread in one decoding pass: the first frame, which
+// comes with the frame count, is checked as ProbeGifForImport checks it before
+// any other frame is composed. The interface thread polls Probed(), Progress()
+// and Status(), may Cancel() at any time (the loader stops at the next frame),
+// and takes the frames once the status is Loaded.
 class GifImportJob {
 public:
     GifImportJob(QString path, uint64_t memoryBudget);
