@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <utility>
 
 #include "files/frame_append.h"
@@ -26,6 +28,23 @@ uint64_t FrameBytes(int32_t width, int32_t height) {
 QString Megabytes(uint64_t bytes) {
     return QString::number((bytes + kMegabyte - 1) / kMegabyte);
 }
+
+// The file as the import thread reads it: once the user cancels, it reads
+// as ended, so even the counting pass over a long file stops at once.
+class CancellableSource final : public ByteSource {
+public:
+    CancellableSource(ByteSource& file, const std::atomic<bool>& cancel)
+        : file_(file), cancel_(cancel) {}
+    std::size_t Read(std::span<uint8_t> buffer) override {
+        return cancel_ ? 0 : file_.Read(buffer);
+    }
+    bool Seek(int64_t position) override { return file_.Seek(position); }
+    int64_t Tell() const override { return file_.Tell(); }
+
+private:
+    ByteSource& file_;
+    const std::atomic<bool>& cancel_;
+};
 
 } // namespace
 
@@ -163,8 +182,9 @@ void GifImportJob::Run() {
     FrameList frames;
     bool failed = false;
     GifDecodeSummary summary;
+    CancellableSource file(*source, cancel_);
     const bool decoded = DecodeAllGifFrames(
-        *source,
+        file,
         [&](const CxImage& composed, int32_t index) {
             if (index == 0) {
                 if (!CheckShape(path_, composed, memoryBudget_, probe_, error_)) {
@@ -185,12 +205,15 @@ void GifImportJob::Run() {
             return !cancel_;
         },
         &summary);
-    if (!decoded) {
+    if (cancel_) {
+        status_ = GifImportStatus::Cancelled;
+    } else if (!decoded) {
         error_ = DecodeFailure(path_, summary);
         status_ = GifImportStatus::Failed;
     } else if (failed) {
         status_ = GifImportStatus::Failed;
-    } else if (cancel_ || int32_t(frames.size()) != probe_.frameCount) {
+    } else if (int32_t(frames.size()) != probe_.frameCount) {
+        // Every counted frame is delivered unless the thread stopped early.
         status_ = GifImportStatus::Cancelled;
     } else {
         frames_ = std::move(frames);
