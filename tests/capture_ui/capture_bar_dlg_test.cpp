@@ -228,61 +228,75 @@ TEST_F(CaptureBarTest, MoreCommandsChangeSettingsAndHonourTheState) {
     EXPECT_EQ(State(), CaptureState::Captured); // cancelled: nothing happened
 }
 
-TEST(CaptureBarWithEngine, RecordsAndBuildsAGifFromTheFakeScreen) {
-    QTemporaryDir appData;
-    EnvGuard env;
-    env.Set("APPDATA", appData.path().toUtf8());
-    CCaptureApp app;
-    auto engine =
-        std::make_unique<GifMakerEngine>(FakeScreenSource::Factory(), TestTextRasterizer());
-    CCaptureBarDlg bar(app, std::move(engine));
-    bar.Initialise();
-    app.Settings().captureRate = 20;
-    app.Settings().scalePercent = 50;
-    bar.show();
-    CaptureController& controller = bar.Controller();
+// The top bar over the real engine and the fake screen, with settings of its
+// own, at 20 frames a second.
+class CaptureBarWithEngine : public ::testing::Test {
+protected:
+    CaptureBarWithEngine() {
+        bar_.Initialise();
+        app_.Settings().captureRate = 20;
+        bar_.show();
+    }
+    CaptureController& Controller() { return bar_.Controller(); }
+    // Records until at least `frames` frames are held.
+    ::testing::AssertionResult Record(int frames) {
+        CaptureController& controller = Controller();
+        controller.OnCapture();
+        if (!QTest::qWaitFor([&] { return controller.FrameCount() >= frames; }, 10000))
+            return ::testing::AssertionFailure() << "fewer than " << frames << " frames";
+        controller.OnCapture();
+        if (!QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }))
+            return ::testing::AssertionFailure() << "the recording did not stop";
+        return ::testing::AssertionSuccess();
+    }
+    // Builds a GIF and waits for it.
+    ::testing::AssertionResult Build() {
+        CaptureController& controller = Controller();
+        controller.OnMakeGif();
+        if (controller.State() != CaptureState::Creating)
+            return ::testing::AssertionFailure() << "GIF did not start a build";
+        if (!QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }, 30000))
+            return ::testing::AssertionFailure() << "the build did not end";
+        return ::testing::AssertionSuccess();
+    }
 
-    controller.OnCapture();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.FrameCount() >= 4; }, 10000));
-    controller.OnCapture();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }));
-    const int frames = controller.FrameCount();
-    EXPECT_GE(frames, 4);
+    static bool UseAppData(EnvGuard& env, const QTemporaryDir& dir) {
+        env.Set("APPDATA", dir.path().toUtf8());
+        return true;
+    }
 
-    controller.OnMakeGif();
-    EXPECT_EQ(controller.State(), CaptureState::Creating);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }, 30000));
+    QTemporaryDir appData_;
+    EnvGuard env_;
+    const bool appDataSet_ = UseAppData(env_, appData_); // before the app reads it
+    CCaptureApp app_;
+    CCaptureBarDlg bar_{
+        app_, std::make_unique<GifMakerEngine>(FakeScreenSource::Factory(), TestTextRasterizer())};
+};
+
+TEST_F(CaptureBarWithEngine, RecordsAndBuildsAGifFromTheFakeScreen) {
+    app_.Settings().scalePercent = 50;
+    ASSERT_TRUE(Record(4));
+    CaptureController& controller = Controller();
+    EXPECT_GE(controller.FrameCount(), 4);
+    ASSERT_TRUE(Build());
     const QString gif = controller.GifPath();
     QImageReader reader(gif);
     ASSERT_TRUE(reader.canRead()) << gif.toStdString();
     EXPECT_EQ(reader.size(), QSize(150, 125));
-    EXPECT_TRUE(bar.Preview().isVisible());
+    EXPECT_TRUE(bar_.Preview().isVisible());
 
-    EXPECT_TRUE(bar.close());
+    EXPECT_TRUE(bar_.close());
     EXPECT_FALSE(QFile::exists(gif));
 }
 
 // Subtitle after a recording opens the editor on the engine's own frames;
 // what is done there reaches the next GIF: a deleted frame is left out and a
 // subtitle is burnt in.
-TEST(CaptureBarWithEngine, SubtitleOpensTheEditorAndItsChangesReachTheGif) {
-    QTemporaryDir appData;
-    EnvGuard env;
-    env.Set("APPDATA", appData.path().toUtf8());
-    CCaptureApp app;
-    CCaptureBarDlg bar(
-        app, std::make_unique<GifMakerEngine>(FakeScreenSource::Factory(), TestTextRasterizer()));
-    bar.Initialise();
-    app.Settings().captureRate = 20;
-    app.Settings().scalePercent = 100;
-    app.Settings().highQuality = false;
-    bar.show();
-    CaptureController& controller = bar.Controller();
-    controller.OnCapture();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.FrameCount() >= 3; }, 10000));
-    controller.OnCapture();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }));
+TEST_F(CaptureBarWithEngine, SubtitleOpensTheEditorAndItsChangesReachTheGif) {
+    app_.Settings().scalePercent = 100;
+    app_.Settings().highQuality = false;
+    ASSERT_TRUE(Record(3));
+    CaptureController& controller = Controller();
     const int32_t recorded = int32_t(controller.Engine().Frames().size());
 
     int32_t stripCount = 0;
@@ -293,15 +307,13 @@ TEST(CaptureBarWithEngine, SubtitleOpensTheEditorAndItsChangesReachTheGif) {
         dlg->OnAddSubtitle();
         dlg->close();
     });
-    QTest::mouseClick(bar.Button(CCaptureBarDlg::IDC_SUBTITLE), Qt::LeftButton);
+    QTest::mouseClick(bar_.Button(CCaptureBarDlg::IDC_SUBTITLE), Qt::LeftButton);
     EXPECT_TRUE(edit.Seen());
     EXPECT_EQ(stripCount, recorded);
     ASSERT_EQ(controller.Engine().Subtitles().size(), 1u);
     EXPECT_EQ(controller.Engine().Frames()[1]->UserFlags(), 0u);
 
-    controller.OnMakeGif();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }, 30000));
+    ASSERT_TRUE(Build());
     QImageReader reader(controller.GifPath());
     ASSERT_TRUE(reader.canRead());
     // Identical neighbours never happen on the fake screen, so every kept
@@ -316,13 +328,13 @@ TEST(CaptureBarWithEngine, SubtitleOpensTheEditorAndItsChangesReachTheGif) {
             yellow += qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 90;
         }
     EXPECT_GT(yellow, 30) << "no subtitle in the GIF";
-    EXPECT_TRUE(bar.close());
+    EXPECT_TRUE(bar_.close());
 }
 
 // Opening a GIF for editing replaces the recording and its subtitles only
 // when the whole file has loaded: a file that cannot be opened, or an import
 // cancelled half-way, leaves both as they were.
-TEST(CaptureBarWithEngine, OpeningAGifReplacesTheRecordingOnlyWhenItLoadsWhole) {
+TEST_F(CaptureBarWithEngine, OpeningAGifReplacesTheRecordingOnlyWhenItLoadsWhole) {
     for (const char* tool : {"convert", "ffmpeg"})
         ASSERT_TRUE(testing_support::HaveProgram(tool)) << tool;
     QTemporaryDir dir;
@@ -338,20 +350,8 @@ TEST(CaptureBarWithEngine, OpeningAGifReplacesTheRecordingOnlyWhenItLoadsWhole) 
                   .exitCode,
               0);
 
-    QTemporaryDir appData;
-    EnvGuard env;
-    env.Set("APPDATA", appData.path().toUtf8());
-    CCaptureApp app;
-    CCaptureBarDlg bar(
-        app, std::make_unique<GifMakerEngine>(FakeScreenSource::Factory(), TestTextRasterizer()));
-    bar.Initialise();
-    app.Settings().captureRate = 20;
-    bar.show();
-    CaptureController& controller = bar.Controller();
-    controller.OnCapture();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.FrameCount() >= 3; }, 10000));
-    controller.OnCapture();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }));
+    ASSERT_TRUE(Record(3));
+    CaptureController& controller = Controller();
     CaptureEngine& engine = controller.Engine();
     engine.Subtitles().push_back(std::make_unique<SubtitleItem>());
     const CxImage* firstFrame = engine.Frames().front().get();
@@ -404,10 +404,8 @@ TEST(CaptureBarWithEngine, OpeningAGifReplacesTheRecordingOnlyWhenItLoadsWhole) 
     EXPECT_EQ(controller.State(), CaptureState::Captured);
 
     // The next GIF is built at the imported size.
-    app.Settings().scalePercent = 100;
-    controller.OnMakeGif();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return controller.State() == CaptureState::Captured; }, 30000));
+    app_.Settings().scalePercent = 100;
+    ASSERT_TRUE(Build());
     EXPECT_EQ(QImageReader(controller.GifPath()).size(), QSize(48, 32));
-    EXPECT_TRUE(bar.close());
+    EXPECT_TRUE(bar_.close());
 }

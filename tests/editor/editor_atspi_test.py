@@ -8,7 +8,6 @@ Usage: editor_atspi_test.py FRAMELOOP WORK_FOLDER [ARTIFACTS]
 Exits 0 when every check holds, 1 when one fails, 77 (skipped) when the
 AT-SPI pieces are not installed.
 """
-import glob
 import os
 import shutil
 import subprocess
@@ -16,8 +15,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from atspi_driver import (check, children, click, find, run_with_program,  # noqa: E402
-                          session_main, wait_for)
+from atspi_driver import (check, children, click, find, record,  # noqa: E402
+                          run_with_program, session_main, start_card_client, top_bar,
+                          wait_for, wait_for_gif)
 
 EDITOR = "Insert subtitles or Delete unwanted frames"
 TEXT = "Frameloop e2e"
@@ -36,42 +36,13 @@ def extents(node):
     return node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
 
 
-def start_client(work, x, y):
-    """`animate` playing six numbered colour cards at (x, y)."""
-    cards = []
-    for i, colour in enumerate(["red", "lime", "blue", "magenta", "cyan", "orange"]):
-        cards += ["-size", "120x90", f"xc:{colour}", "-gravity", "center", "-font",
-                  "DejaVu-Sans", "-pointsize", "48", "-fill", "black", "-annotate", "+0+0", str(i)]
-    gif = os.path.join(work, "numbers.gif")
-    run_tool("convert", "-delay", "15", *cards, gif)
-    client = subprocess.Popen(["animate", "-geometry", f"+{x}+{y}", gif])
-    shown = wait_for(lambda: subprocess.run(
-        ["xdotool", "search", "--onlyvisible", "--name", "numbers"],
-        capture_output=True).returncode == 0, 20)
-    check(shown, "the animate client did not show")
-    return client
-
-
-def newest_gif(work, after=None):
-    gifs = [g for g in glob.glob(os.path.join(work, "tmp", "*.gif")) if g != after]
-    return max(gifs, key=os.path.getmtime) if gifs else None
-
-
 def wait_for_build(work, previous=None):
     """The next GIF built into the temporary folder (not `previous`), copied
     aside, as (its temporary path, the copy)."""
-    path = wait_for(lambda: newest_gif(work, previous), 120, 0.5)
+    path = wait_for_gif(os.path.join(work, "tmp"), previous)
     if not path:
         return None, None
-    # Done once the size stops changing and the file decodes.
-    last = -1
-    for _ in range(100):
-        size = os.path.getsize(path)
-        if size == last and subprocess.run(["identify", path], capture_output=True).returncode == 0:
-            break
-        last = size
-        time.sleep(0.3)
-    kept = os.path.join(os.path.dirname(path), "..", os.path.basename(path) + ".kept")
+    kept = os.path.join(work, os.path.basename(path) + ".kept")
     shutil.copy(path, kept)
     return path, kept
 
@@ -96,7 +67,7 @@ def editor_window(app):
 
 
 def checks(app, work):
-    bar = wait_for(lambda: next((w for w in children(app) if w.name == "Frameloop"), None), 10)
+    bar = top_bar(app)
     if not check(bar is not None, "no top bar"):
         return
     capture = find(bar, "push button", "Capture")
@@ -105,14 +76,9 @@ def checks(app, work):
     if not check(capture and subtitle and gif, "the top bar lacks Capture, Subtitle or GIF"):
         return
     box = extents(bar)
-    client = start_client(work, box.x + 5 + 20, box.y + box.height + 20)
+    client = start_card_client(work, box.x + 5 + 20, box.y + box.height + 20)
     try:
-        click(capture)
-        check(wait_for(lambda: capture.name == "Stop", 10), "the recording did not start")
-        time.sleep(2.5)
-        click(capture)
-        check(wait_for(lambda: capture.name == "Capture", 10), "the recording did not stop")
-        time.sleep(0.5)
+        record(capture, 2.5)
         click(gif)
         first_path, before = wait_for_build(work)
         if not check(before, "no GIF was built from the recording"):

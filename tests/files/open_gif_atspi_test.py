@@ -7,7 +7,6 @@ Usage: open_gif_atspi_test.py FRAMELOOP WORK_FOLDER [ARTIFACTS]
 Exits 0 when every check holds, 1 when one fails, 77 (skipped) when the
 AT-SPI pieces are not installed.
 """
-import glob
 import math
 import os
 import shutil
@@ -17,7 +16,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from atspi_driver import (check, children, click, find, find_application,  # noqa: E402
-                          run_with_program, session_main, start_program, wait_for)
+                          record, run_with_program, session_main, start_card_client,
+                          start_program, top_bar, wait_for, wait_for_gif)
 
 EDITOR = "Insert subtitles or Delete unwanted frames"
 # Ten frames a second, full size, high quality (dithered), like most users.
@@ -30,41 +30,6 @@ ARTIFACTS = sys.argv[3] if len(sys.argv) > 3 else None
 def run_tool(*args, binary=False):
     return subprocess.run(list(args), check=True, capture_output=True,
                           text=not binary).stdout
-
-
-def start_client(work, x, y):
-    """`animate` playing six colour cards at (x, y)."""
-    cards = []
-    for i, colour in enumerate(["red", "lime", "blue", "magenta", "cyan", "orange"]):
-        cards += ["(", "-size", "120x90", f"xc:{colour}", "-gravity", "center", "-font",
-                  "DejaVu-Sans", "-pointsize", "48", "-fill", "black", "-annotate", "+0+0",
-                  str(i), ")"]
-    gif = os.path.join(work, "cards.gif")
-    run_tool("convert", "-delay", "15", *cards, "-dispose", "background", gif)
-    client = subprocess.Popen(["animate", "-geometry", f"+{x}+{y}", gif])
-    check(wait_for(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
-                                           "cards"], capture_output=True).returncode == 0, 20),
-          "the animate client did not show")
-    return client
-
-
-def wait_for_build(tmp, previous=None):
-    """The next GIF built into `tmp` (not `previous`), once it is whole."""
-    def newest():
-        gifs = [g for g in glob.glob(os.path.join(tmp, "*.gif")) if g != previous]
-        gifs = [g for g in gifs if os.path.getsize(g) > 0]
-        return max(gifs, key=os.path.getmtime) if gifs else None
-    path = wait_for(newest, 120, 0.5)
-    if not path:
-        return None
-    last = -1
-    for _ in range(100):
-        size = os.path.getsize(path)
-        if size == last and subprocess.run(["identify", path], capture_output=True).returncode == 0:
-            break
-        last = size
-        time.sleep(0.3)
-    return path
 
 
 def timeline(gif):
@@ -86,23 +51,18 @@ def psnr(a, b):
 
 def record_and_build(app, work):
     """Records the client with the running program and returns its GIF."""
-    bar = wait_for(lambda: next((w for w in children(app) if w.name == "Frameloop"), None), 10)
+    bar = top_bar(app)
     if not check(bar is not None, "no top bar"):
         return None
     capture = find(bar, "push button", "Capture")
     gif = find(bar, "push button", "GIF")
     import pyatspi
     box = bar.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    client = start_client(work, box.x + 25, box.y + box.height + 20)
+    client = start_card_client(work, box.x + 25, box.y + box.height + 20)
     try:
-        click(capture)
-        check(wait_for(lambda: capture.name == "Stop", 10), "the recording did not start")
-        time.sleep(2.0)
-        click(capture)
-        check(wait_for(lambda: capture.name == "Capture", 10), "the recording did not stop")
-        time.sleep(0.5)
+        record(capture, 2.0)
         click(gif)
-        built = wait_for_build(os.path.join(work, "tmp"))
+        built = wait_for_gif(os.path.join(work, "tmp"))
     finally:
         client.terminate()
         client.wait(10)
@@ -142,7 +102,7 @@ def edit_saved(program, work, saved):
             return None
         time.sleep(0.5)
         click(gif)
-        rebuilt = wait_for_build(os.path.join(second, "tmp"))
+        rebuilt = wait_for_gif(os.path.join(second, "tmp"))
         if rebuilt:
             kept = os.path.join(work, "rebuilt.gif")
             shutil.copy(rebuilt, kept)

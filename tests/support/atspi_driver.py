@@ -3,6 +3,7 @@ in a private session, the program started on the test X server with its own
 settings and folders, finding nodes by role and name, clicking them with
 xdotool, and a main that skips (77) where the AT-SPI pieces are missing.
 """
+import glob
 import importlib.util
 import os
 import shutil
@@ -251,3 +252,58 @@ def session_main(script, doc, run):
     print("all checks passed")
     return 0
 
+
+
+# --- Recording with the running program ------------------------------------------
+
+
+def start_card_client(work, x, y, title="cards"):
+    """ImageMagick's `animate` playing six numbered colour cards (120 x 90) at
+    (x, y) on the test X server, in a window titled `title`."""
+    cards = []
+    for i, colour in enumerate(["red", "lime", "blue", "magenta", "cyan", "orange"]):
+        cards += ["(", "-size", "120x90", f"xc:{colour}", "-gravity", "center", "-font",
+                  "DejaVu-Sans", "-pointsize", "48", "-fill", "black", "-annotate", "+0+0",
+                  str(i), ")"]
+    gif = os.path.join(work, f"{title}.gif")
+    subprocess.run(["convert", "-delay", "15", *cards, gif], check=True, capture_output=True)
+    client = subprocess.Popen(["animate", "-geometry", f"+{x}+{y}", gif])
+    check(wait_for(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title],
+                                          capture_output=True).returncode == 0, 20),
+          "the animate client did not show")
+    return client
+
+
+def top_bar(app):
+    return wait_for(lambda: next((w for w in children(app) if w.name == "Frameloop"), None), 10)
+
+
+def record(capture, seconds):
+    """Presses Capture, lets it record for `seconds`, presses it again."""
+    click(capture)
+    check(wait_for(lambda: capture.name == "Stop", 10), "the recording did not start")
+    time.sleep(seconds)
+    click(capture)
+    check(wait_for(lambda: capture.name == "Capture", 10), "the recording did not stop")
+    time.sleep(0.5)
+
+
+def wait_for_gif(folder, previous=None):
+    """The next GIF the program builds into `folder` (its temporary folder),
+    other than `previous`, once it is complete; None when none comes."""
+    def newest():
+        gifs = [g for g in glob.glob(os.path.join(folder, "*.gif")) if g != previous]
+        gifs = [g for g in gifs if os.path.getsize(g) > 0]
+        return max(gifs, key=os.path.getmtime) if gifs else None
+    path = wait_for(newest, 120, 0.5)
+    if not path:
+        return None
+    # Complete once its size stops changing and it decodes.
+    last = -1
+    for _ in range(100):
+        size = os.path.getsize(path)
+        if size == last and subprocess.run(["identify", path], capture_output=True).returncode == 0:
+            break
+        last = size
+        time.sleep(0.3)
+    return path
