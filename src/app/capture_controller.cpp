@@ -150,7 +150,7 @@ bool CaptureController::HandleEngineMessage(const QEvent* event) {
         OnFrameCaptured(message->LParam());
         return true;
     case WM_CAPTURE_STOPPED:
-        OnCaptureStopped();
+        OnCaptureStopped(message->WParam());
         return true;
     case WM_GIF_PROGRESS:
         OnGifProgress(message->LParam());
@@ -170,20 +170,33 @@ void CaptureController::OnFrameCaptured(int64_t framesSoFar) {
     view_.RepaintFrame();
 }
 
-void CaptureController::OnCaptureStopped() {
+void CaptureController::OnCaptureStopped(uint64_t reason) {
     blinkOn_ = false;
-    // The worker may also stop by itself (memory limit): the button follows.
+    // The worker may also stop by itself (memory limit, display gone): the
+    // button follows.
     view_.SetCaptureButtonOn(false);
     if (state_ == CaptureState::Creating) {
         // GIF was pressed during the recording: the build queued behind the
         // stop is running, so the state stays and the subtitle list (already
         // emptied) is left alone.
         view_.RepaintFrame();
-        return;
+    } else {
+        SetState(CaptureState::Captured);
+        view_.RepaintFrame();
+        engine_->ClearSubtitles();
     }
-    SetState(CaptureState::Captured);
-    view_.RepaintFrame();
-    engine_->ClearSubtitles();
+    TellWhyTheRecordingStopped(reason);
+}
+
+void CaptureController::TellWhyTheRecordingStopped(uint64_t reason) {
+    const QString kept = QString::number(frameCount_);
+    if (reason == kStopDisplayLost) {
+        view_.ShowMessage(QString::fromUtf8(kDisplayLostMessage).arg(kept));
+    } else if (reason == kStopMemoryBudget) {
+        const uint64_t megabytes = engine_->MemoryBudget() / (1024 * 1024);
+        view_.ShowMessage(
+            QString::fromUtf8(kMemoryFullMessage).arg(QString::number(megabytes), kept));
+    }
 }
 
 void CaptureController::OnGifProgress(int64_t percent) {

@@ -34,6 +34,13 @@ inline constexpr char kNoKeptFrames[] =
     "Every frame is deleted, so there is nothing to build. Open Subtitle and restore "
     "frames with Delete / Undo.";
 inline constexpr char kGifNotWritten[] = "The GIF could not be written to %1.";
+// A recording the worker ended by itself; its frames are kept.
+inline constexpr char kDisplayLostMessage[] =
+    "The screen could not be read any more (the display went away), so the recording "
+    "stopped after %1 frames. They are kept: press GIF to build them.";
+inline constexpr char kMemoryFullMessage[] =
+    "The recording reached its memory limit of %1 MB and stopped after %2 frames. They are "
+    "kept: press GIF to build them.";
 
 // What the controller asks of the windows.
 class CaptureView {
@@ -91,7 +98,8 @@ public:
     // Handles WM_FRAME_CAPTURED ... WM_GIF_DONE; false for any other event.
     bool HandleEngineMessage(const QEvent* event);
     void OnFrameCaptured(int64_t framesSoFar);
-    void OnCaptureStopped();
+    // `reason` is the worker's CaptureStopReason.
+    void OnCaptureStopped(uint64_t reason = 0);
     void OnGifProgress(int64_t percent);
     void OnGifDone(uint64_t preparedFrames, int64_t packedSize);
 
@@ -122,6 +130,7 @@ private:
     void StopCapture();
     void StartCapture();
     void DeleteGifFile();
+    void TellWhyTheRecordingStopped(uint64_t reason);
     void RunEditorIfFrames();
 
     CCaptureApp& app_;

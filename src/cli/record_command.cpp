@@ -114,15 +114,13 @@ public:
         maker_.PostToWorker(WM_CAPTURE_START, 0, 1000 / options_.gif.fps);
         stopTimer_.setSingleShot(true);
         stopTimer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&stopTimer_, &QTimer::timeout, this, [this] {
-            stopRequested_ = true;
-            maker_.PostToWorker(WM_CAPTURE_STOP);
-        });
+        QObject::connect(&stopTimer_, &QTimer::timeout, this,
+                         [this] { maker_.PostToWorker(WM_CAPTURE_STOP); });
         stopTimer_.start(int(std::llround(options_.seconds * 1000.0)));
     }
 
     int32_t FramesRecorded() const { return framesRecorded_; }
-    bool StoppedEarly() const { return stoppedEarly_; }
+    uint64_t StopReason() const { return stopReason_; }
     bool Done() const { return done_; }
     uint64_t PreparedFrames() const { return preparedFrames_; }
     int64_t GifSize() const { return gifSize_; }
@@ -137,7 +135,7 @@ protected:
             framesRecorded_ = int32_t(m->LParam());
             break;
         case WM_CAPTURE_STOPPED:
-            OnStopped();
+            OnStopped(m->WParam());
             break;
         case WM_GIF_DONE:
             done_ = true;
@@ -152,12 +150,13 @@ protected:
     }
 
 private:
-    void OnStopped() {
+    void OnStopped(uint64_t reason) {
         if (building_)
             return;
         building_ = true;
-        // The worker stops by itself when the recording reaches its memory budget.
-        stoppedEarly_ = !stopRequested_;
+        // The worker stops by itself when the recording reaches its memory
+        // budget or the display goes away; the frames so far are built either way.
+        stopReason_ = reason;
         stopTimer_.stop();
         std::printf("%d frames recorded\n", framesRecorded_);
         std::fflush(stdout);
@@ -170,8 +169,7 @@ private:
     const RecordOptions& options_;
     QString buildPath_;
     QTimer stopTimer_;
-    bool stopRequested_ = false;
-    bool stoppedEarly_ = false;
+    uint64_t stopReason_ = kStopRequested;
     bool building_ = false;
     bool done_ = false;
     int32_t framesRecorded_ = 0;
@@ -201,9 +199,14 @@ int Record(const RecordOptions& options, const CliParts& parts) {
     QCoreApplication::exec();
     maker.StopWorker();
 
-    if (session.StoppedEarly())
+    if (session.StopReason() == kStopMemoryBudget)
         PrintError(QStringLiteral("the recording reached its memory limit and stopped early "
                                   "(FRAMELOOP_MAX_MEMORY_MB sets the limit)"));
+    const bool displayLost = session.StopReason() == kStopDisplayLost;
+    if (displayLost)
+        PrintError(QStringLiteral("the X display went away after %1 frames; the recording "
+                                  "stopped there")
+                       .arg(session.FramesRecorded()));
     if (!session.Done() || session.PreparedFrames() == 0) {
         PrintError(QStringLiteral("no frames were recorded"));
         return 1;
@@ -212,7 +215,8 @@ int Record(const RecordOptions& options, const CliParts& parts) {
         return 1;
     PrintGifSummary(session.PreparedFrames(), GifWidthOf(session.GifSize()),
                     GifHeightOf(session.GifSize()), options.output);
-    return 0;
+    // The frames so far are saved, but the recording did not run its course.
+    return displayLost ? 1 : 0;
 }
 
 } // namespace

@@ -53,7 +53,7 @@ bool CaptureWorker::event(QEvent* e) {
         OnCaptureStart(m->LParam());
         break;
     case WM_CAPTURE_STOP:
-        OnCaptureStop();
+        OnCaptureStop(kStopRequested);
         break;
     case WM_MAKE_GIF:
         OnMakeGif(m->LParam() != 0);
@@ -88,9 +88,9 @@ void CaptureWorker::StopGrabbing() {
         timer_->stop();
 }
 
-void CaptureWorker::OnCaptureStop() {
+void CaptureWorker::OnCaptureStop(CaptureStopReason reason) {
     StopGrabbing();
-    maker_.PostToNotify(WM_CAPTURE_STOPPED, 0, 0);
+    maker_.PostToNotify(WM_CAPTURE_STOPPED, reason, 0);
 }
 
 ScreenSource* CaptureWorker::Source() {
@@ -106,12 +106,16 @@ void CaptureWorker::OnTick() {
     // user had stopped it, so the frames so far survive and can be built.
     const uint64_t next = FrameBytesFor(maker_.GetCaptureRect());
     if (recordedBytes_ + next > maker_.MemoryBudget()) {
-        OnCaptureStop();
+        OnCaptureStop(kStopMemoryBudget);
         return;
     }
     ScreenSource* source = Source();
-    if (!source || !maker_.GrabFrame(*source))
+    if (!source || !maker_.GrabFrame(*source)) {
+        // A grab may fail now and then; a source that is gone fails for ever.
+        if (!source || source->Lost())
+            OnCaptureStop(kStopDisplayLost);
         return;
+    }
     recordedBytes_ += maker_.Frames().back()->DibSize();
     ++grabbed_;
     maker_.PostToNotify(WM_FRAME_CAPTURED, 0, grabbed_);

@@ -27,7 +27,7 @@ protected:
 
 private:
     void OnCaptureStart(int64_t periodMs);
-    void OnCaptureStop();
+    void OnCaptureStop(CaptureStopReason reason);
     void OnTick();
     void OnMakeGif(bool dither);
     void StopGrabbing();

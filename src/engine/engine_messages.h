@@ -16,13 +16,21 @@ inline constexpr int WM_MAKE_GIF = WM_USER + 212; // lParam: non-zero = error di
 
 // Worker -> notify object.
 inline constexpr int WM_FRAME_CAPTURED = WM_USER + 220;  // lParam: frames since the start
-inline constexpr int WM_CAPTURE_STOPPED = WM_USER + 221; // grabbing has ended
+inline constexpr int WM_CAPTURE_STOPPED = WM_USER + 221; // grabbing has ended; wParam: why
 inline constexpr int WM_GIF_PROGRESS = WM_USER + 222;    // lParam: percent 0..100
 inline constexpr int WM_GIF_DONE = WM_USER + 223; // wParam: prepared frames; lParam: (w << 16) + h
 
 // Ends the worker's event loop. Posted like the others, so every message
 // posted before it is still handled.
 inline constexpr int WM_WORKER_QUIT = WM_USER + 230;
+
+// Why grabbing ended, in WM_CAPTURE_STOPPED's wParam. The frames so far are
+// kept whatever the reason.
+enum CaptureStopReason : uint64_t {
+    kStopRequested = 0,    // WM_CAPTURE_STOP
+    kStopMemoryBudget = 1, // the next frame would pass the recording's budget
+    kStopDisplayLost = 2,  // the screen source can never grab again
+};
 
 static_assert(WM_CAPTURE_START == 1234 && WM_MAKE_GIF == 1236);
 static_assert(WM_FRAME_CAPTURED == 1244 && WM_GIF_DONE == 1247);

@@ -12,6 +12,9 @@ public:
     // rectangle's size. Parts of the rectangle off the screen come out black.
     // Must be called on the thread that created the source.
     virtual bool Grab(const CaptureRect& rect, CxImage& out) = 0;
+    // True once the source can never grab again (the display server went
+    // away): a recording then ends instead of waiting on failing grabs.
+    virtual bool Lost() const { return false; }
 };
 
 // Makes `out` an empty 24-bit frame of the rectangle's size; false for an

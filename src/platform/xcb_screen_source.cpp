@@ -331,6 +331,10 @@ bool XcbScreenSource::Usable() const {
            !xcb_connection_has_error(state_->connection.get());
 }
 
+bool XcbScreenSource::Lost() const {
+    return !state_->connection || xcb_connection_has_error(state_->connection.get()) != 0;
+}
+
 bool XcbScreenSource::UsingShm() const {
     return state_->shm;
 }

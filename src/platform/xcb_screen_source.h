@@ -36,6 +36,8 @@ public:
     XcbScreenSource& operator=(const XcbScreenSource&) = delete;
 
     bool Grab(const CaptureRect& rect, CxImage& out) override;
+    // The connection failed or broke (the X server ended or refused us).
+    bool Lost() const override;
 
     // The connection is up and the root visual is one we can read.
     bool Usable() const;

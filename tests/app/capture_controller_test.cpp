@@ -342,6 +342,33 @@ TEST_F(ControllerTest, GifDuringRecordingStopsFirstAndKeepsCreating) {
     EXPECT_EQ(std::count(posted.begin(), posted.end(), WM_MAKE_GIF), 1);
 }
 
+// A recording the worker ends by itself tells the user why, and keeps its
+// frames; one the user stopped says nothing.
+TEST_F(ControllerTest, ARecordingThatEndsByItselfSaysWhy) {
+    struct Case {
+        uint64_t reason;
+        const char* says; // nothing when empty
+    };
+    for (const Case& c : {Case{kStopRequested, ""}, Case{kStopDisplayLost, "display went away"},
+                          Case{kStopMemoryBudget, "memory limit of 1024 MB"}}) {
+        SCOPED_TRACE(c.reason);
+        Restart();
+        controller_->OnCapture();
+        Reply(WM_FRAME_CAPTURED, 0, 7);
+        Reply(WM_CAPTURE_STOPPED, c.reason);
+        EXPECT_EQ(controller_->State(), CaptureState::Captured);
+        EXPECT_FALSE(view_.captureOn);
+        if (*c.says == 0) {
+            EXPECT_TRUE(view_.messages.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(view_.messages.size(), 1);
+        EXPECT_TRUE(view_.messages[0].contains(c.says)) << view_.messages[0].toStdString();
+        EXPECT_TRUE(view_.messages[0].contains("after 7 frames"))
+            << view_.messages[0].toStdString();
+    }
+}
+
 TEST_F(ControllerTest, GifDoneShowsTheFileWithItsNumbers) {
     Enter(CaptureState::Creating);
     ASSERT_TRUE(testing_support::WriteWholeFile(controller_->GifPath(), QByteArray(3072, 'G')));

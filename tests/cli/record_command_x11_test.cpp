@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -291,6 +292,84 @@ TEST_F(RecordCommandX11, MemoryLimitEndsTheRecordingEarlyAndKeepsItsFrames) {
     EXPECT_TRUE(out.contains(QStringLiteral("2 frames, 400*300, "))) << out.toStdString();
     EXPECT_TRUE(cli.readAllStandardError().contains("memory limit"));
     EXPECT_EQ(QImageReader(gif, "gif").size(), QSize(400, 300));
+}
+
+} // namespace
+
+namespace {
+
+// An X server of the test's own, on the first free display number from 150,
+// so the test can end it without touching the shared test display.
+class OwnXServer {
+public:
+    OwnXServer() {
+        for (int number = 150; number < 200; ++number) {
+            if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) ||
+                QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+                continue;
+            server_.start(QStringLiteral("Xvfb"),
+                          {QStringLiteral(":%1").arg(number), "-screen", "0", "320x240x24",
+                           "-nolisten", "tcp", "-noreset"});
+            if (!server_.waitForStarted(5000))
+                return;
+            for (int wait = 0; wait < 100; ++wait) {
+                if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))) {
+                    display_ = QStringLiteral(":%1").arg(number);
+                    return;
+                }
+                QThread::msleep(50);
+            }
+            return;
+        }
+    }
+    ~OwnXServer() { Kill(); }
+    const QString& Display() const { return display_; }
+    void Kill() {
+        if (server_.state() != QProcess::NotRunning) {
+            server_.kill();
+            server_.waitForFinished(5000);
+        }
+    }
+
+private:
+    QProcess server_;
+    QString display_;
+};
+
+// The X server ending mid-recording: record stops there, writes the GIF of
+// the frames so far, says what happened and fails, instead of waiting out its
+// time on failing grabs and reporting success.
+TEST(RecordCommandDisplayLoss, TheFramesSoFarAreWrittenAndTheFailureIsReported) {
+    RequireProgram("Xvfb");
+    OwnXServer server;
+    ASSERT_FALSE(server.Display().isEmpty()) << "no private X server came up";
+    QTemporaryDir dir;
+    const QString gif = dir.filePath("lost.gif");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", server.Display());
+    QProcess cli;
+    cli.setProcessEnvironment(env);
+    // Twenty seconds at 10 frames a second would be 200 frames.
+    cli.start(kCli, {"record", "--rect", "0,0,64,48", "--seconds", "20", "--fps", "10", gif});
+    ASSERT_TRUE(cli.waitForStarted(10000));
+    QThread::msleep(1500); // some frames first
+    server.Kill();
+    ASSERT_TRUE(cli.waitForFinished(15000)) << "record went on after its display was gone";
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 1) << out.toStdString() << err.toStdString();
+    EXPECT_TRUE(err.contains("went away")) << err.toStdString();
+    const QRegularExpressionMatch recorded =
+        QRegularExpression(QStringLiteral("(\\d+) frames recorded")).match(out);
+    ASSERT_TRUE(recorded.hasMatch()) << out.toStdString();
+    const int frames = recorded.captured(1).toInt();
+    EXPECT_GE(frames, 1);
+    EXPECT_LT(frames, 150);
+    // The frames so far are in the GIF, readable by another decoder.
+    QImageReader reader(gif, "gif");
+    EXPECT_EQ(reader.size(), QSize(64, 48));
+    EXPECT_GE(reader.imageCount(), 1);
 }
 
 } // namespace

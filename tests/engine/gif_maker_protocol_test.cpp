@@ -285,9 +285,10 @@ TEST_F(GifMakerProtocol, MemoryBudgetStopsTheRecordingAndKeepsItsFrames) {
     const uint64_t frameBytes = 40 + 300 * 100;
     maker_->SetMemoryBudget(5 * frameBytes + frameBytes / 2);
 
-    // No stop is posted: the budget ends the recording.
+    // No stop is posted: the budget ends the recording, and says so.
     Post(WM_CAPTURE_START, 1);
     ASSERT_TRUE(recorder_.WaitFor(WM_CAPTURE_STOPPED));
+    EXPECT_EQ(recorder_.Last(WM_CAPTURE_STOPPED)->wParam, uint64_t(kStopMemoryBudget));
     EXPECT_EQ(maker_->FrameCount(), 5);
     EXPECT_EQ(recorder_.Count(WM_FRAME_CAPTURED), 5);
     const int grabbed = *grabs_;
@@ -306,6 +307,35 @@ TEST_F(GifMakerProtocol, MemoryBudgetStopsTheRecordingAndKeepsItsFrames) {
     Post(WM_CAPTURE_START, 1);
     ASSERT_TRUE(recorder_.WaitFor(WM_CAPTURE_STOPPED, 2));
     EXPECT_EQ(maker_->FrameCount(), 5);
+}
+
+// A display that goes away mid-recording ends it at once, keeping the frames
+// so far, instead of failing grab after grab until the user stops it; a grab
+// that fails now and then does not.
+TEST_F(GifMakerProtocol, ADisplayThatGoesAwayEndsTheRecordingAndKeepsItsFrames) {
+    FakeScreenSource::Options options;
+    options.lostAfter = 4;
+    options.failEvery = 3;
+    StartEngine(options);
+    maker_->SetCaptureRect(0, 0, 20, 10);
+    Post(WM_CAPTURE_START, 1);
+    ASSERT_TRUE(recorder_.WaitFor(WM_CAPTURE_STOPPED));
+    EXPECT_EQ(recorder_.Last(WM_CAPTURE_STOPPED)->wParam, uint64_t(kStopDisplayLost));
+    EXPECT_EQ(maker_->FrameCount(), 4);
+    QTest::qWait(30);
+    EXPECT_EQ(recorder_.Count(WM_CAPTURE_STOPPED), 1);
+
+    maker_->SetGifParams(20, 1.0f, GifPath().toStdString());
+    Post(WM_MAKE_GIF, 0);
+    ASSERT_TRUE(recorder_.WaitFor(WM_GIF_DONE));
+    EXPECT_EQ(recorder_.Last(WM_GIF_DONE)->wParam, 4u);
+}
+
+TEST_F(GifMakerProtocol, AStopAskedForSaysSo) {
+    StartEngine();
+    maker_->SetCaptureRect(0, 0, 8, 8);
+    Record(2);
+    EXPECT_EQ(recorder_.Last(WM_CAPTURE_STOPPED)->wParam, uint64_t(kStopRequested));
 }
 
 TEST_F(GifMakerProtocol, BudgetSmallerThanOneFrameRecordsNothing) {

@@ -38,7 +38,13 @@ int32_t FakeScreenSource::GrabNumberOf(const CxImage& frame, const CaptureRect& 
     return (int32_t(c.rgbBlue) << 8) | low;
 }
 
+bool FakeScreenSource::Lost() const {
+    return options_.lostAfter >= 0 && made_ >= options_.lostAfter;
+}
+
 bool FakeScreenSource::Grab(const CaptureRect& rect, CxImage& out) {
+    if (Lost())
+        return false;
     ++attempts_;
     if (options_.failEvery > 0 && attempts_ % options_.failEvery == 0)
         return false;

@@ -14,7 +14,8 @@ public:
     struct Options {
         int32_t screenWidth = 1920; // outside this screen a grab is black
         int32_t screenHeight = 1080;
-        int32_t failEvery = 0; // when > 0, every failEvery-th grab fails
+        int32_t failEvery = 0;  // when > 0, every failEvery-th grab fails
+        int32_t lostAfter = -1; // when >= 0, the display goes away after this many grabs
     };
     // Counts successful grabs; may be shared with the test that made the source.
     using Counter = std::shared_ptr<std::atomic<int32_t>>;
@@ -29,6 +30,7 @@ public:
                                                                   Counter grabs = nullptr);
 
     bool Grab(const CaptureRect& rect, CxImage& out) override;
+    bool Lost() const override;
 
     // Colour of screen point (x, y) in the grab numbered `grab` (0 = first).
     static RgbQuad PixelOf(int32_t grab, int32_t x, int32_t y);
