@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -256,7 +257,7 @@ TEST_P(AnimatedGifRate, OneFrameIsOneLoopingImageWithTheFrameDelay) {
 
 INSTANTIATE_TEST_SUITE_P(Rates, AnimatedGifRate,
                          ::testing::Values(RateCase{1, 100}, RateCase{5, 20}, RateCase{10, 10},
-                                           RateCase{15, 6}, RateCase{20, 5}),
+                                           RateCase{15, 7}, RateCase{20, 5}),
                          [](const ::testing::TestParamInfo<RateCase>& info) {
                              return "Fps" + std::to_string(info.param.fps);
                          });
@@ -285,6 +286,54 @@ TEST_F(AnimatedGif, OnlyIdenticalNeighboursMerge) {
         }
         EXPECT_EQ(delays, c.delays);
     }
+}
+
+std::vector<int> Delays(const GifInfo& info) {
+    std::vector<int> delays;
+    for (const GifImage& img : info.images)
+        delays.push_back(img.delay);
+    return delays;
+}
+
+// Image k ends at the frame time of its last frame rounded to the nearest
+// hundredth, so merged runs and the whole animation keep their exact length
+// when the rate does not divide 100.
+TEST_F(AnimatedGif, DelaysAddUpToTheExactTime) {
+    struct Case {
+        uint32_t fps;
+        std::vector<PixelFn> scenes;
+        std::vector<int> delays;
+    };
+    const Case cases[] = {
+        {15, {SceneA, SceneA, SceneA}, {20}},                                // 3 x 6.67
+        {15, {SceneA, SceneB, SceneC}, {7, 6, 7}},                           // ends 6.67 13.33 20
+        {15, {SceneA, SceneA, SceneB, SceneA, SceneA, SceneA}, {13, 7, 20}}, // 13.33 20 40
+        {30, {SceneA, SceneB, SceneB, SceneB, SceneC}, {3, 10, 4}},          // 3.33 13.33 16.67
+        {7, {SceneA, SceneA, SceneA, SceneB}, {43, 14}},                     // 42.86 57.14
+        {3, {SceneA, SceneB, SceneC}, {33, 34, 33}},                         // 33.33 66.67 100
+        {20, {SceneA, SceneA, SceneB}, {10, 5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.fps) + " fps, " + std::to_string(c.scenes.size()) +
+                     " frames");
+        FrameList frames = MakeFrames(c.scenes);
+        ASSERT_TRUE(WriteGif(Path(), frames, c.fps).result);
+        EXPECT_EQ(Delays(ReadInfo(Path())), c.delays);
+    }
+}
+
+TEST_F(AnimatedGif, TwoHundredFramesAt15FpsLastThirteenAndAThirdSeconds) {
+    FrameList frames;
+    for (int i = 0; i < 200; ++i)
+        frames.push_back(MakeFrame(8, 6, [i](uint32_t x, uint32_t) {
+            return MakeQuad(uint8_t(x * 30), uint8_t(i % 2 * 200), 0);
+        }));
+    ASSERT_TRUE(WriteGif(Path(), frames, 15).result);
+    const std::vector<int> delays = Delays(ReadInfo(Path()));
+    ASSERT_EQ(delays.size(), 200u);
+    EXPECT_EQ(std::accumulate(delays.begin(), delays.end(), 0), 1333);
+    for (const int d : delays)
+        EXPECT_TRUE(d == 6 || d == 7) << d;
 }
 
 TEST_F(AnimatedGif, LaterImagesAreTheChangedRectangles) {
