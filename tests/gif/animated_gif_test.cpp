@@ -389,6 +389,86 @@ TEST_F(AnimatedGif, RichFramesDecodeToTheirNearestPaletteColours) {
     }
 }
 
+// A screen: a white address bar, a light grey page and a bluish grey sidebar,
+// with a busy picture (far more colours than a GIF holds) over a fifth of it.
+// The flat colours cover most pixels, so each must keep an exact entry.
+constexpr uint32_t kScreenWidth = 160;
+constexpr uint32_t kScreenHeight = 120;
+const RgbQuad kWhite = MakeQuad(255, 255, 255);
+const RgbQuad kPage = MakeQuad(0xF1, 0xF1, 0xF1);
+const RgbQuad kSidebar = MakeQuad(0xE8, 0xE9, 0xEE);
+
+// 80 x 48 at (60, 40), a fifth of the screen, grown by `margin` on each side.
+bool InBusyBlock(uint32_t x, uint32_t row, uint32_t margin = 0) {
+    return x + margin >= 60 && x < 140 + margin && row + margin >= 40 && row < 88 + margin;
+}
+
+RgbQuad FlatScreen(uint32_t x, uint32_t row) {
+    if (row < 16)
+        return kWhite;
+    return x < 40 ? kSidebar : kPage;
+}
+
+// Pseudo-random but reproducible colours over the whole RGB cube.
+RgbQuad Noise(uint32_t x, uint32_t row, uint32_t frame) {
+    uint32_t h = (x * 73856093u) ^ (row * 19349663u) ^ (frame * 83492791u);
+    h ^= h >> 13;
+    h *= 0x5bd1e995u;
+    h ^= h >> 15;
+    return MakeQuad(uint8_t(h), uint8_t(h >> 8), uint8_t(h >> 16));
+}
+
+// A photo-like block: smooth in all three channels, light in one corner.
+RgbQuad Gradient(uint32_t x, uint32_t row, uint32_t frame) {
+    return MakeQuad(uint8_t(x * 3 + frame * 5), uint8_t(row * 5 + frame * 3),
+                    uint8_t(255 - (x + row) * 2));
+}
+
+// Largest channel difference between a decoded screen and its flat colours,
+// away from the busy block by `margin` pixels.
+int FlatError(const QByteArray& rgb, uint32_t margin) {
+    int worst = 0;
+    const auto* p = reinterpret_cast<const uint8_t*>(rgb.constData());
+    for (uint32_t row = 0; row < kScreenHeight; ++row) {
+        for (uint32_t x = 0; x < kScreenWidth; ++x, p += 3) {
+            if (InBusyBlock(x, row, margin))
+                continue;
+            const RgbQuad want = FlatScreen(x, row);
+            worst = std::max({worst, std::abs(p[0] - want.rgbRed), std::abs(p[1] - want.rgbGreen),
+                              std::abs(p[2] - want.rgbBlue)});
+        }
+    }
+    return worst;
+}
+
+TEST_F(AnimatedGif, FlatScreenColoursKeepExactEntriesBesideABusyArea) {
+    using BusyFn = RgbQuad (*)(uint32_t, uint32_t, uint32_t);
+    struct Case {
+        const char* name;
+        BusyFn busy;
+    };
+    const Case cases[] = {{"noise", Noise}, {"gradient", Gradient}};
+    for (const Case& c : cases) {
+        for (const bool dither : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (dither ? ", dithered" : ""));
+            std::vector<PixelFn> scenes;
+            for (uint32_t f = 0; f < 3; ++f)
+                scenes.push_back([busy = c.busy, f](uint32_t x, uint32_t row) {
+                    return InBusyBlock(x, row) ? busy(x, row, f) : FlatScreen(x, row);
+                });
+            FrameList frames = MakeFrames(scenes, kScreenWidth, kScreenHeight);
+            ASSERT_TRUE(WriteGif(Path(), frames, 10, dither).result);
+            const std::vector<QByteArray> shown =
+                DecodeCoalesced(Path(), kScreenWidth, kScreenHeight);
+            ASSERT_EQ(shown.size(), scenes.size());
+            // Diffusion carries the block's error a few pixels into the page.
+            const uint32_t margin = dither ? 6 : 0;
+            for (std::size_t i = 0; i < shown.size(); ++i)
+                EXPECT_EQ(FlatError(shown[i], margin), 0) << "frame " << i;
+        }
+    }
+}
+
 TEST_F(AnimatedGif, ProgressRunsFrom60InFrameSteps) {
     FrameList frames;
     for (int i = 0; i < 10; ++i)
