@@ -3,13 +3,15 @@
 # ImageMagick, and prints time, memory, size, quality (PSNR and SSIM against the
 # frames) and the total play time in hundredths (200 frames at 15 fps: 1333).
 #
-#   bench/gif-build.sh [BUILD_DIR]      (default: build)
+#   bench/gif-build.sh [BUILD_DIR] [ours]   (default: build; "ours" skips the peers,
+#                                            e.g. to compare two builds)
 #
 # Needs ffmpeg and ImageMagick (scripts/test installs them). Frames are made
 # with ffmpeg's lavfi sources under bench/work/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
+only_ours=${2:-}
 cli=$build/src/cli/frameloop-cli
 work=$root/bench/work
 runs=3
@@ -85,6 +87,7 @@ for clip in video screen page; do
         "$cli" make-gif --fps $fps --quality high "$frames" "$work/$clip-fl-high.gif"
     report "frameloop make-gif medium" "$work/$clip-fl-medium.gif" \
         "$cli" make-gif --fps $fps --quality medium "$frames" "$work/$clip-fl-medium.gif"
+    [ "$only_ours" = ours ] && continue
     for dither in floyd_steinberg none; do
         report "ffmpeg palettegen+paletteuse $dither" "$work/$clip-ff-$dither.gif" \
             ffmpeg -loglevel error -y -framerate $fps -i "$frames/%04d.png" \
