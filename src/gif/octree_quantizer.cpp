@@ -51,8 +51,8 @@ void OctreeQuantizer::Insert(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
     AddToPath(r, g, b, a);
 }
 
-// Inner nodes count the pixels below them, so a reduction can pick the node
-// that stands for the fewest; only the leaf keeps colour sums.
+// Inner nodes count the pixels below them, which prices their fold; only the
+// leaf keeps colour sums.
 void OctreeQuantizer::AddToPath(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
     const std::span<Node* const> path(lastPath_.data(), lastPathLength_);
     for (Node* node : path)
@@ -78,14 +78,59 @@ void OctreeQuantizer::Create(std::unique_ptr<Node>& slot, Node* parent, uint32_t
     }
 }
 
-// Which of two foldable nodes folds first: the one holding the fewest pixels,
-// so the colours that cover most of a picture (a page's white, flat UI greys)
-// stay exact while rarer colours share entries. Among equals the deepest, then
-// the newest goes: a strict order, so the palette depends on the pixels and
-// their order alone.
+// The leaf at the end of a branch below a fork that may fold: every node on
+// the way has one child.
+const OctreeQuantizer::Node& OctreeQuantizer::LeafBelow(const Node& node) {
+    const Node* at = &node;
+    while (!at->isLeaf) {
+        for (const std::unique_ptr<Node>& child : at->children) {
+            if (child) {
+                at = child.get();
+                break;
+            }
+        }
+    }
+    return *at;
+}
+
+// The price of folding a fork: how far its leaves' colours lie from their
+// merged average (the sum of squared distances, each leaf counted once), times
+// the square of the pixels it holds. Rare colours and near neighbours are
+// cheap to merge. A fork holding a colour that covers much of the picture (a
+// page's white, a flat UI grey) is dear even when its other leaves lie one
+// step away: counted once, the pixels let a white page absorb a few
+// near-white pixels and come out 254 once the average is truncated.
+void OctreeQuantizer::PriceFold(Node& fork) {
+    std::array<const Node*, 8> leaves{};
+    std::size_t count = 0;
+    double merged[3] = {0, 0, 0};
+    for (const std::unique_ptr<Node>& child : fork.children) {
+        if (!child)
+            continue;
+        const Node& leaf = LeafBelow(*child);
+        leaves[count++] = &leaf;
+        merged[0] += double(leaf.redSum);
+        merged[1] += double(leaf.greenSum);
+        merged[2] += double(leaf.blueSum);
+    }
+    const double total = double(fork.pixelCount);
+    double spread = 0;
+    for (const Node* leaf : std::span(leaves.data(), count)) {
+        const double n = double(leaf->pixelCount);
+        const double d[3] = {double(leaf->redSum) / n - merged[0] / total,
+                             double(leaf->greenSum) / n - merged[1] / total,
+                             double(leaf->blueSum) / n - merged[2] / total};
+        spread += d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+    }
+    fork.foldCost = total * total * spread;
+}
+
+// Which of two foldable nodes folds first: the cheaper; among equals the
+// deepest, then the newest. A strict order, so the palette depends on the
+// pixels and their order alone.
 bool OctreeQuantizer::FoldsFirst(const Node& a, const Node& b) {
-    if (a.pixelCount != b.pixelCount)
-        return a.pixelCount < b.pixelCount;
+    if (a.foldCost != b.foldCost)
+        return a.foldCost < b.foldCost;
     if (a.level != b.level)
         return a.level > b.level;
     return a.serial > b.serial;
@@ -100,6 +145,7 @@ void OctreeQuantizer::CollectFoldable(Node& node, std::vector<Node*>& out) {
     if (node.isLeaf)
         return;
     if (node.childCount > 1 && node.forksBelow == 0) {
+        PriceFold(node);
         out.push_back(&node);
         return;
     }
@@ -158,6 +204,7 @@ void OctreeQuantizer::ReduceTo(uint32_t limit) {
         Node& node = *heap.back();
         heap.pop_back();
         if (Node* next = Fold(node)) {
+            PriceFold(*next);
             heap.push_back(next);
             std::push_heap(heap.begin(), heap.end(), later);
         }

@@ -2,8 +2,8 @@
 // One palette for a whole animation: every pixel of every frame goes into an
 // octree whose leaves are colours. After each image (and whenever the tree
 // grows past its working size) nodes fold their leaves into one until no more
-// leaves than colours wanted remain, the node holding the fewest pixels
-// first. The leaves' average colours become the palette.
+// leaves than colours wanted remain, the cheapest fold first: few pixels and
+// close colours. The leaves' average colours become the palette.
 
 #include <array>
 #include <cstdint>
@@ -56,6 +56,7 @@ private:
         uint64_t redSum = 0, greenSum = 0, blueSum = 0, alphaSum = 0;
         uint32_t forksBelow = 0; // descendants with two or more children
         uint64_t serial = 0;     // creation order
+        double foldCost = 0;     // set while a reduction considers it
         std::array<std::unique_ptr<Node>, 8> children;
         Node* parent = nullptr; // not owning
     };
@@ -64,6 +65,8 @@ private:
     void Insert(uint8_t r, uint8_t g, uint8_t b, uint8_t a);
     void AddToPath(uint8_t r, uint8_t g, uint8_t b, uint8_t a);
     void Create(std::unique_ptr<Node>& slot, Node* parent, uint32_t level);
+    static const Node& LeafBelow(const Node& node);
+    static void PriceFold(Node& fork);
     static bool FoldsFirst(const Node& a, const Node& b);
     static void CollectFoldable(Node& node, std::vector<Node*>& out);
     static void AddLeafSums(const Node& from, Node& to);

@@ -50,9 +50,9 @@ TEST(OctreeQuantizer, SingleColourGivesOneEntryAndLeavesTheRest) {
 }
 
 // 256 blues, one pixel each, fill the tree exactly; white is the 257th colour.
-// Its own new level-7 node holds the fewest pixels but has one child, so
-// folding it would free no entry: a level-7 node of two blues goes instead.
-// All hold two pixels, and among equals the newest goes.
+// Its own branch has no other leaf to merge with, so a level-7 node of two
+// blues folds. Every pair costs the same (two pixels one step apart), and
+// among equals the newest goes.
 TEST(OctreeQuantizer, The257thColourFoldsTheNewestOfEquallyLightNodes) {
     struct Case {
         const char* name;
@@ -90,8 +90,9 @@ TEST(OctreeQuantizer, The257thColourFoldsTheNewestOfEquallyLightNodes) {
 }
 
 // The same 256 blues, each twice except blues 100 and 101; then white. The
-// level-7 node of 100 and 101 holds the fewest pixels, so that pair folds
-// wherever it arrived: colours covering more of the picture stay exact.
+// level-7 node of 100 and 101 holds the fewest pixels, one step apart like
+// every pair, so it is the cheapest fold wherever it arrived: colours covering
+// more of the picture stay exact.
 TEST(OctreeQuantizer, The257thColourFoldsTheLightestNode) {
     for (const bool lightFirst : {true, false}) {
         std::vector<RgbQuad> colors;
