@@ -274,6 +274,19 @@ private:
     bool pendingRepeats_ = false; // same picture as written_
 };
 
+// Hundredths of a second from the start of the animation to the end of its
+// first `shown` frames, rounded to the nearest. A frame's delay is the
+// difference of two of these, so every run of frames (a merged still scene,
+// the whole animation) lasts its exact time to within half a hundredth, even
+// when the rate does not divide 100.
+int64_t ElapsedHundredths(uint64_t shown, uint32_t frameRate) {
+    return int64_t((200 * shown + frameRate) / (2 * uint64_t(frameRate)));
+}
+
+int FrameDelay(std::size_t frame, uint32_t frameRate) {
+    return int(ElapsedHundredths(frame + 1, frameRate) - ElapsedHundredths(frame, frameRate));
+}
+
 } // namespace
 
 bool WriteAnimatedGif(const std::string& path, FrameList& frames, uint32_t frameRate, bool dither,
@@ -281,7 +294,6 @@ bool WriteAnimatedGif(const std::string& path, FrameList& frames, uint32_t frame
     // Checked before the delay division; no frames means no animation.
     if (frameRate < 1 || frames.empty())
         return false;
-    const int delay = int(100 / frameRate);
 
     const ColorTable table = BuildCommonPalette(frames);
     const GdImage holder = MakePaletteHolder(table);
@@ -294,7 +306,7 @@ bool WriteAnimatedGif(const std::string& path, FrameList& frames, uint32_t frame
         if (!holder)
             return;
         if (GdImage image = ToGdImage(encoded, holder.get()))
-            writer.Add(std::move(image), delay);
+            writer.Add(std::move(image), FrameDelay(j, frameRate));
     });
     Report(progress, 95);
 

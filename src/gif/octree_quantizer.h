@@ -1,13 +1,15 @@
 #pragma once
 // One palette for a whole animation: every pixel of every frame goes into an
-// octree whose leaves are colours; whenever there are more leaves than colours
-// wanted, the most recently created deepest inner node folds its children into
-// itself. The leaves' average colours become the palette.
+// octree whose leaves are colours. After each image (and whenever the tree
+// grows past its working size) nodes fold their leaves into one until no more
+// leaves than colours wanted remain, the cheapest fold first: few pixels and
+// close colours. The leaves' average colours become the palette.
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "image/image_types.h"
 
@@ -41,30 +43,47 @@ public:
 private:
     static constexpr uint32_t kMaxBits = 8;
 
+    // Leaves the tree may hold while an image goes in (a few MiB of nodes).
+    static constexpr uint32_t kWorkingLeaves = 1u << 14;
+
     struct Node {
         bool isLeaf = false;
+        uint8_t level = 0;
+        uint8_t childCount = 0;
         // 64 bits: one leaf may gather the same colour from every pixel of
         // every frame, far beyond 2^32 over a long recording.
-        uint64_t pixelCount = 0;
+        uint64_t pixelCount = 0; // below an inner node: all pixels of its subtree
         uint64_t redSum = 0, greenSum = 0, blueSum = 0, alphaSum = 0;
+        uint32_t forksBelow = 0; // descendants with two or more children
+        uint64_t serial = 0;     // creation order
+        double foldCost = 0;     // set while a reduction considers it
         std::array<std::unique_ptr<Node>, 8> children;
-        Node* next = nullptr; // reducible list link, not owning
+        Node* parent = nullptr; // not owning
     };
 
+    void Add(uint8_t r, uint8_t g, uint8_t b, uint8_t a);
     void Insert(uint8_t r, uint8_t g, uint8_t b, uint8_t a);
-    bool ReduceOneNode();
-    void ReduceToLimit();
+    void AddToPath(uint8_t r, uint8_t g, uint8_t b, uint8_t a);
+    void Create(std::unique_ptr<Node>& slot, Node* parent, uint32_t level);
+    static const Node& LeafBelow(const Node& node);
+    static void PriceFold(Node& fork);
+    static bool FoldsFirst(const Node& a, const Node& b);
+    static void CollectFoldable(Node& node, std::vector<Node*>& out);
+    static void AddLeafSums(const Node& from, Node& to);
+    Node* Fold(Node& node);
+    void ReduceTo(uint32_t limit);
     static uint32_t ChildIndex(uint8_t r, uint8_t g, uint8_t b, uint32_t level);
     static void Collect(const Node& node, std::span<RgbQuad> table, uint32_t& written);
 
     std::unique_ptr<Node> root_;
     uint32_t leafCount_ = 0;
-    std::array<Node*, kMaxBits + 1> reducible_{};
+    uint64_t nodesCreated_ = 0;
     uint32_t maxColors_;
     uint32_t outputColors_;
     uint32_t colorBits_;
-    // Leaf that took the previous colour, valid until a reduction reshapes the
-    // tree: runs of one colour skip the walk from the root.
-    Node* lastLeaf_ = nullptr;
+    // Nodes from the root to the leaf that took the previous colour, valid
+    // until a reduction reshapes the tree: runs of one colour skip the walk.
+    std::array<Node*, kMaxBits + 1> lastPath_{};
+    uint32_t lastPathLength_ = 0; // 0: no valid path
     uint32_t lastKey_ = 0;
 };

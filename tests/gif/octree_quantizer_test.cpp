@@ -49,10 +49,11 @@ TEST(OctreeQuantizer, SingleColourGivesOneEntryAndLeavesTheRest) {
         ASSERT_TRUE(SameQuad(table[i], kUntouched)) << "entry " << i;
 }
 
-// 256 blues fill the tree exactly; white is the 257th colour. Its own new
-// level-7 node has one child, so folding it changes nothing and the next newest
-// level-7 node goes too: the pair of blues that arrived last.
-TEST(OctreeQuantizer, The257thColourFoldsTheNewestNodes) {
+// 256 blues, one pixel each, fill the tree exactly; white is the 257th colour.
+// Its own branch has no other leaf to merge with, so a level-7 node of two
+// blues folds. Every pair costs the same (two pixels one step apart), and
+// among equals the newest goes.
+TEST(OctreeQuantizer, The257thColourFoldsTheNewestOfEquallyLightNodes) {
     struct Case {
         const char* name;
         bool ascending;
@@ -85,6 +86,40 @@ TEST(OctreeQuantizer, The257thColourFoldsTheNewestNodes) {
                 continue;
             ExpectQuad(table[i], MakeQuad(0, 0, uint8_t(blue++)), c.name);
         }
+    }
+}
+
+// The same 256 blues, each twice except blues 100 and 101; then white. The
+// level-7 node of 100 and 101 holds the fewest pixels, one step apart like
+// every pair, so it is the cheapest fold wherever it arrived: colours covering
+// more of the picture stay exact.
+TEST(OctreeQuantizer, The257thColourFoldsTheLightestNode) {
+    for (const bool lightFirst : {true, false}) {
+        std::vector<RgbQuad> colors;
+        if (lightFirst)
+            colors = {MakeQuad(0, 0, 100), MakeQuad(0, 0, 101)};
+        for (int i = 0; i < 256; ++i) {
+            if (i != 100 && i != 101)
+                colors.insert(colors.end(), 2, MakeQuad(0, 0, uint8_t(i)));
+        }
+        if (!lightFirst)
+            colors.insert(colors.end(), {MakeQuad(0, 0, 100), MakeQuad(0, 0, 101)});
+        colors.push_back(MakeQuad(255, 255, 255));
+        CxImage img;
+        MakeRow(img, colors);
+        OctreeQuantizer q(256, 8);
+        ASSERT_TRUE(q.AddImage(img));
+        ASSERT_EQ(q.LeafCount(), 256u);
+
+        std::vector<RgbQuad> table = FreshTable();
+        ASSERT_EQ(q.FillPalette(table), 256u);
+        const char* what = lightFirst ? "light pair first" : "light pair last";
+        for (uint32_t i = 0; i < 100; ++i)
+            ExpectQuad(table[i], MakeQuad(0, 0, uint8_t(i)), what);
+        ExpectQuad(table[100], MakeQuad(0, 0, 100), what); // (100 + 101) / 2 truncated
+        for (uint32_t i = 101; i < 255; ++i)
+            ExpectQuad(table[i], MakeQuad(0, 0, uint8_t(i + 1)), what);
+        ExpectQuad(table[255], MakeQuad(255, 255, 255), what);
     }
 }
 
