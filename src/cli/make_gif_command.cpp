@@ -205,8 +205,13 @@ int BuildGif(MakeGifOptions& options, TextRasterizer& text) {
     PartialOutput output(options.output);
     if (!output.Reserve())
         return 1;
-    WriteAnimatedGif(QFile::encodeName(output.PartialPath()).toStdString(), prepared,
-                     uint32_t(options.gif.fps), options.gif.highQuality, progress);
+    if (!WriteAnimatedGif(QFile::encodeName(output.PartialPath()).toStdString(), prepared,
+                          uint32_t(options.gif.fps), options.gif.highQuality, progress)) {
+        // Most likely the disk filled up; the old file, if any, is untouched.
+        PrintError(QStringLiteral("cannot write '%1': writing the GIF failed (is the disk full?)")
+                       .arg(options.output));
+        return 1;
+    }
     if (!output.Commit())
         return 1;
     PrintGifSummary(preparedCount, width, height, options.output);

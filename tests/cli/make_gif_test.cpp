@@ -231,3 +231,32 @@ TEST_F(MakeGifTest, RejectsBadUsageAndInputsWithClearWords) {
 }
 
 } // namespace
+
+// A disk that fills up while the GIF is written: a failure in words, the old
+// file as it was and no partial file, never a cut-off GIF reported as made.
+// Needs a small tmpfs, so root; skipped elsewhere.
+TEST_F(MakeGifTest, AFullDiskFailsAndLeavesTheOldFile) {
+    const QString disk = Path("disk");
+    QDir().mkpath(disk);
+    if (RunProgram("mount", {"-t", "tmpfs", "-o", "size=16k", "tmpfs", disk}).exitCode != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+    struct Unmount {
+        QString path;
+        ~Unmount() { RunProgram("umount", {path}); }
+    } unmount{disk};
+    const QString output = disk + "/out.gif";
+    ASSERT_TRUE(testing_support::WriteWholeFile(output, "the old GIF"));
+    std::vector<QImage> frames;
+    for (int i = 0; i < 20; ++i) {
+        QImage frame(200, 150, QImage::Format_RGB888);
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x)
+                frame.setPixel(x, y, qRgb((x * 7 + i * 13) % 256, (y * 5 + x * i) % 256, i * 12));
+        frames.push_back(frame);
+    }
+    const auto r = MakeGif({WriteFrames(frames), output});
+    EXPECT_EQ(r.exitCode, 1) << r.out.constData() << r.err.constData();
+    EXPECT_TRUE(r.err.contains("cannot write")) << r.err.constData();
+    EXPECT_EQ(testing_support::ReadWholeFile(output), "the old GIF");
+    EXPECT_EQ(QDir(disk).entryList(QDir::Files), QStringList{"out.gif"});
+}

@@ -50,6 +50,18 @@ bool Yellowish(QRgb c) {
     return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 100;
 }
 
+// Clearly not letter yellow. Anti-aliased edge pixels lie between the two
+// tests and may land on either side once the GIF's palette rounds them, so
+// only a pixel that is yellow on one side and clearly something else on the
+// other is a real difference.
+bool FarFromYellow(QRgb c) {
+    return qRed(c) < 150 || qGreen(c) < 150 || qBlue(c) > 150;
+}
+
+bool Disagree(QRgb a, QRgb b) {
+    return (Yellowish(a) && FarFromYellow(b)) || (Yellowish(b) && FarFromYellow(a));
+}
+
 TEST(SubtitleView, TheViewShowsTheFrameAsTheGifGetsIt) {
     for (SubtitleBackground background :
          {SubtitleBackground::Outline, SubtitleBackground::Rectangle, SubtitleBackground::None}) {
@@ -83,7 +95,7 @@ TEST(SubtitleView, TheViewShowsTheFrameAsTheGifGetsIt) {
             for (int x = 0; x < 240; ++x) {
                 const QRgb a = view.pixel(x, y), b = gif.pixel(x, y);
                 letters += Yellowish(a);
-                mismatched += Yellowish(a) != Yellowish(b);
+                mismatched += Disagree(a, b);
                 difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
                               std::abs(qBlue(a) - qBlue(b));
             }
@@ -135,7 +147,7 @@ TEST(SubtitleView, TheEditorsShrunkFrameIsTheGifsFrameShrunk) {
         for (int x = 0; x < shown.width(); ++x) {
             const QRgb a = shown.pixel(x, y), b = expected.pixel(x, y);
             letters += Yellowish(b);
-            mismatched += Yellowish(a) != Yellowish(b);
+            mismatched += Disagree(a, b);
             difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
                           std::abs(qBlue(a) - qBlue(b));
         }
