@@ -27,7 +27,6 @@ namespace {
 constexpr std::array<const char*, 4> kNames = {"input.png", "input.jpg", "input.bmp", "input.gif"};
 
 std::unique_ptr<QTemporaryDir> g_dir;
-std::unique_ptr<QGuiApplication> g_app;
 volatile uint32_t g_sink;
 
 uint32_t TouchPixels(const CxImage& frame) {
@@ -57,7 +56,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     // The command runs with a QGuiApplication; no display is needed to read
     // pictures.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    g_app = std::make_unique<QGuiApplication>(*argc, *argv);
+    // Lives until the end of the process: as a function's static it is
+    // destroyed before the Qt globals its constructor set up, which a
+    // namespace-level object would outlive.
+    static QGuiApplication app(*argc, *argv);
     g_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/frameloop-fuzz-XXXXXX");
     if (!g_dir->isValid())
         std::abort();
