@@ -5,7 +5,7 @@
 # ImageMagick draws text with -font DejaVu-Sans everywhere: without -font it
 # asks for Ghostscript's Helvetica, which a minimal Debian does not have.
 FRAMELOOP_PACKAGES=(
-    cmake ninja-build g++ pkgconf ccache clang-format
+    cmake ninja-build g++ pkgconf ccache clang-format clang libclang-rt-14-dev
     qt6-base-dev libgd-dev libpng-dev libjpeg-dev zlib1g-dev libgtest-dev
     libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev
     xvfb xauth fonts-dejavu-core
@@ -112,7 +112,7 @@ frameloop_start_xvfb() {
     return 1
 }
 
-# Checks every tracked *.cpp and *.h under src/, tests/ and bench/ (every such
+# Checks every tracked *.cpp and *.h under src/, tests/, bench/ and fuzz/ (every such
 # file when not in a git checkout) against .clang-format, and lists the files
 # that deviate. Nothing is changed.
 frameloop_check_format() {
@@ -125,10 +125,11 @@ frameloop_check_format() {
     # inside some other checkout is not tracked by it.
     if [ "$(git -C "$FRAMELOOP_ROOT" rev-parse --show-toplevel 2>/dev/null)" = "$FRAMELOOP_ROOT" ]; then
         mapfile -d '' files < <(git -C "$FRAMELOOP_ROOT" ls-files -z -- \
-            'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h')
+            'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' \
+            'fuzz/*.cpp' 'fuzz/*.h')
     else
         mapfile -d '' files < <(cd "$FRAMELOOP_ROOT" &&
-            find src tests bench -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
+            find src tests bench fuzz -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
     fi
     if [ ${#files[@]} -eq 0 ]; then
         echo "clang-format: found no C++ sources under $FRAMELOOP_ROOT" >&2

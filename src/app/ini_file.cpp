@@ -65,7 +65,29 @@ std::string OneLine(std::string_view value) {
     return out;
 }
 
+// The text to put after "key=" so that Value reads `value` back: blanks at
+// either end would be trimmed and a pair of enclosing quotes stripped, so
+// such a value goes inside one more pair of quotes.
+std::string StoredValue(std::string_view value) {
+    std::string out = OneLine(value);
+    if (Trim(out).size() != out.size() || StripQuotes(out).size() != out.size())
+        out = '"' + out + '"';
+    return out;
+}
+
 } // namespace
+
+// A last line without a break gets one. A carriage return ending it would
+// stand before the new break as a Windows line break, and the next Parse
+// would then write the whole file with those; carriage returns at the end of
+// a line are blanks no lookup sees, so they go.
+void IniDocument::EndWithBreak(Line& line) {
+    if (line.hasBreak)
+        return;
+    while (!line.text.empty() && line.text.back() == '\r')
+        line.text.pop_back();
+    line.hasBreak = true;
+}
 
 IniDocument IniDocument::Parse(std::string_view bytes) {
     IniDocument doc;
@@ -113,11 +135,13 @@ std::optional<std::string> IniDocument::Value(std::string_view section,
     const auto index = FindKey(*range, key);
     if (!index)
         return std::nullopt;
-    return std::string(StripQuotes(KeyValue(lines_[*index].text)->second));
+    // A lone carriage return inside the line reads as the blank SetValue
+    // would write for it, so a value read and written back stays the same.
+    return OneLine(StripQuotes(KeyValue(lines_[*index].text)->second));
 }
 
 void IniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string line = OneLine(key) + "=" + OneLine(value);
+    const std::string line = OneLine(key) + "=" + StoredValue(value);
     const auto range = FindSection(section);
     if (range) {
         if (const auto index = FindKey(*range, key)) {
@@ -130,12 +154,12 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
         while (insertAt > range->header + 1 && Trim(lines_[insertAt - 1].text).empty())
             --insertAt;
         if (insertAt > 0)
-            lines_[insertAt - 1].hasBreak = true;
+            EndWithBreak(lines_[insertAt - 1]);
         lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), Line{line, true});
         return;
     }
     if (!lines_.empty()) {
-        lines_.back().hasBreak = true;
+        EndWithBreak(lines_.back());
         if (!Trim(lines_.back().text).empty())
             lines_.push_back(Line{"", true});
     }

@@ -16,14 +16,17 @@ public:
     static IniDocument Parse(std::string_view bytes);
 
     // The value of the first `key` in the first section named `section`, with
-    // blanks around it removed and one pair of enclosing quotes stripped.
+    // blanks around it removed and one pair of enclosing quotes stripped; a
+    // carriage return left inside it reads as a blank.
     // Section and key names compare case-insensitively (ASCII), as the
     // platform's profile functions do.
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
 
     // Replaces the first matching key's line, or adds the key at the end of the
     // section, or adds the section at the end of the document. Line breaks in
-    // `value` would split the line and are replaced by blanks.
+    // `value` would split the line and are replaced by blanks; a value with
+    // blanks at either end, or enclosed in quotes, is written inside quotes,
+    // so Value gives back exactly what was set (line breaks aside).
     void SetValue(std::string_view section, std::string_view key, std::string_view value);
 
     std::string Serialize() const;
@@ -41,6 +44,7 @@ private:
     };
     std::optional<SectionRange> FindSection(std::string_view section) const;
     std::optional<size_t> FindKey(const SectionRange& range, std::string_view key) const;
+    static void EndWithBreak(Line& line);
 
     std::vector<Line> lines_;
     std::string lineBreak_ = "\n";

@@ -7,15 +7,14 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <unistd.h>
 
 #include "cli/cli_common.h"
+#include "cli/subtitle_option.h"
 #include "files/frame_inputs.h"
 #include "gif/animated_gif.h"
 #include "gif/frame_preparation.h"
-#include "gif/subtitle_factory.h"
 #include "image/text_rasterizer.h"
 
 const char* const kMakeGifUsage =
@@ -41,40 +40,6 @@ int32_t ScreenPixelsPerInch() {
     return screen ? int32_t(std::lround(screen->logicalDotsPerInchY())) : 96;
 }
 
-// FIRST:LAST:X:Y:TEXT with the default subtitle style.
-std::unique_ptr<SubtitleItem> ParseSubtitle(const QString& value, QString& error) {
-    const QStringList parts = value.split(QLatin1Char(':'));
-    if (parts.size() < 5) {
-        error = QStringLiteral("bad subtitle '%1': expected FIRST:LAST:X:Y:TEXT").arg(value);
-        return nullptr;
-    }
-    const auto first = ParseInt(parts[0]), last = ParseInt(parts[1]);
-    const auto x = ParseInt(parts[2]), y = ParseInt(parts[3]);
-    if (!first || !last || !x || !y || *first < 1 || *last < *first) {
-        error = QStringLiteral("bad subtitle '%1': FIRST and LAST must be frame numbers with "
-                               "1 <= FIRST <= LAST, X and Y whole numbers")
-                    .arg(value);
-        return nullptr;
-    }
-    const QByteArray text = parts.mid(4).join(QLatin1Char(':')).toUtf8();
-    // The style of a fresh user's settings, placed where the caller says.
-    const SubtitlePlacement placement{0, *first, *last};
-    auto item =
-        CreateSubtitle(placement, SubtitleStyle{}, ScreenPixelsPerInch(), [] { return 0u; });
-    if (text.size() >= qsizetype(sizeof(item->text.text))) {
-        error = QStringLiteral("bad subtitle: the text is longer than %1 bytes")
-                    .arg(sizeof(item->text.text) - 1);
-        return nullptr;
-    }
-    item->x = *x;
-    item->y = *y;
-    item->firstFrame = *first;
-    item->lastFrame = *last;
-    std::memset(item->text.text, 0, sizeof(item->text.text));
-    std::memcpy(item->text.text, text.constData(), size_t(text.size()));
-    return item;
-}
-
 // Returns 0 on success, else the exit status (usage errors print the usage).
 int ParseArguments(const QStringList& args, MakeGifOptions& options) {
     QString error;
@@ -93,7 +58,7 @@ int ParseArguments(const QStringList& args, MakeGifOptions& options) {
                     return 2;
                 continue;
             }
-            auto item = ParseSubtitle(value, error);
+            auto item = ParseSubtitleOption(value, ScreenPixelsPerInch(), error);
             if (!item) {
                 PrintError(error);
                 return 2;

@@ -71,3 +71,35 @@ TEST(IniDocument, KeepsGarbageLinesUntouched) {
     doc.SetValue("Param", "Rate1", "1");
     EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Value("Param", "Rate1"), "1");
 }
+
+TEST(IniDocument, LoneCarriageReturnInAValueReadsAsTheBlankItIsWrittenAs) {
+    IniDocument doc = IniDocument::Parse("[Param]\nName=\"Comic Sans\"\ram ]\n");
+    EXPECT_EQ(doc.Value("Param", "Name"), "\"Comic Sans\" am ]");
+    doc.SetValue("Param", "Name", *doc.Value("Param", "Name"));
+    EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Value("Param", "Name"), "\"Comic Sans\" am ]");
+}
+
+TEST(IniDocument, ValuesThatReadingWouldChangeAreWrittenInQuotes) {
+    for (const std::string value :
+         {" lead", "trail ", "\"quoted\"", "'single'", "\"", "\"'", "\tboth\t", ""}) {
+        IniDocument doc = IniDocument::Parse("");
+        doc.SetValue("Param", "Name", value);
+        EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Value("Param", "Name"), value) << value;
+    }
+    // Everyday values are written as they are.
+    IniDocument doc = IniDocument::Parse("");
+    doc.SetValue("Param", "Name", "Deja Vu Sans");
+    EXPECT_EQ(doc.Serialize(), "[Param]\nName=Deja Vu Sans\n");
+}
+
+TEST(IniDocument, CarriageReturnsEndingAnUnterminatedLastLineDoNotTurnIntoWindowsBreaks) {
+    for (const std::string before : {"\r", "\r\r", "x=1\r"}) {
+        IniDocument doc = IniDocument::Parse(before);
+        doc.SetValue("Param", "Rate1", "1");
+        const std::string once = doc.Serialize();
+        EXPECT_EQ(once.find("\r\n"), std::string::npos) << once;
+        IniDocument again = IniDocument::Parse(once);
+        again.SetValue("Param", "Rate1", "1");
+        EXPECT_EQ(again.Serialize(), once);
+    }
+}

@@ -225,6 +225,31 @@ TEST_F(SettingsFileTest, GarbageFilesLoadAndSaveWithoutHarm) {
     }
 }
 
+TEST_F(SettingsFileTest, OddFontNamesReadTheSameAfterASave) {
+    // A lone carriage return, enclosing quotes left after the outer pair, and
+    // blanks kept inside quotes: each read the same before and after a save.
+    for (const QByteArray& line :
+         {QByteArray("DEFAULT_FONTNAME=\"Comic Sans\"\ram ]"),
+          QByteArray("DEFAULT_FONTNAME=\"'x'\""), QByteArray("DEFAULT_FONTNAME=\" pad \"")}) {
+        const AppSettings s = LoadFrom("[Param]\n" + line + "\n");
+        ASSERT_TRUE(SaveSettingsFile(Path(), s));
+        AppSettings back;
+        LoadSettingsFile(Path(), back);
+        EXPECT_EQ(back, s) << line.constData();
+    }
+}
+
+TEST_F(SettingsFileTest, SavingTwiceGivesTheSameFile) {
+    for (const QByteArray& before : {QByteArray("\r"), QByteArray("\r\r"), QByteArray("; a\r")}) {
+        const AppSettings s = LoadFrom(before);
+        ASSERT_TRUE(SaveSettingsFile(Path(), s));
+        const QByteArray once = ReadWholeFile(Path());
+        ASSERT_TRUE(SaveSettingsFile(Path(), s));
+        EXPECT_EQ(ReadWholeFile(Path()), once);
+        EXPECT_FALSE(once.contains("\r\n"));
+    }
+}
+
 TEST_F(SettingsFileTest, OverlongValuesAreCutLikeTheProfileBuffers) {
     // A 300-character colour: only the first 255 characters count, so blue
     // comes from characters 253 and 254 of the value.
