@@ -47,3 +47,20 @@ function(frameloop_test_folder name)
                                "${ARG_DEPS}" "RESOURCE_LOCK;x11;${ARG_PROPERTIES}")
     endif()
 endfunction()
+
+# A check of the running program as a screen reader drives it: `script` (in
+# the calling test folder) is run by the system's python, whose pyatspi
+# Debian ships, with the program, a work folder and an artifacts folder. It
+# holds the test X server's lock and exits 77 (skipped) where the AT-SPI bus
+# or pyatspi is missing. Only where the window program is built.
+function(frameloop_atspi_test name script)
+    if(NOT TARGET frameloop)
+        return()
+    endif()
+    add_test(NAME AtSpi.${name}
+             COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/${script}
+                     $<TARGET_FILE:frameloop> ${CMAKE_CURRENT_BINARY_DIR}/atspi
+                     ${CMAKE_CURRENT_BINARY_DIR}/artifacts)
+    set_tests_properties(AtSpi.${name} PROPERTIES
+                         RESOURCE_LOCK x11 SKIP_RETURN_CODE 77 TIMEOUT 300)
+endfunction()

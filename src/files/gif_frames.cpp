@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <span>
 
 #include "files/frame_append.h"
 #include "image/byte_source.h"
@@ -17,20 +18,51 @@ QString CannotOpen(const QString& path, int error) {
         .arg(QuotedPath(path), QString::fromLocal8Bit(std::strerror(error)));
 }
 
+// The file as a cancellable load reads it: ended once the flag is set.
+class CancellableSource final : public ByteSource {
+public:
+    CancellableSource(ByteSource& file, const std::atomic<bool>* cancel)
+        : file_(file), cancel_(cancel) {}
+    std::size_t Read(std::span<uint8_t> buffer) override {
+        return cancel_ && *cancel_ ? 0 : file_.Read(buffer);
+    }
+    bool Seek(int64_t position) override { return file_.Seek(position); }
+    int64_t Tell() const override { return file_.Tell(); }
+
+private:
+    ByteSource& file_;
+    const std::atomic<bool>* cancel_;
+};
+
+QString DecodeFailure(const QString& path, const GifDecodeSummary& summary) {
+    switch (summary.error) {
+    case GifDecodeError::NotGif:
+    case GifDecodeError::NoFrames:
+        return QStringLiteral("%1 is not a GIF file").arg(QuotedPath(path));
+    case GifDecodeError::TooLarge:
+        return QStringLiteral("%1 is too large: its picture exceeds the size an image may have")
+            .arg(QuotedPath(path));
+    default:
+        return QStringLiteral("cannot read %1: %2")
+            .arg(QuotedPath(path), QString::fromStdString(summary.errorText));
+    }
+}
+
 } // namespace
 
 GifLoadResult LoadGifFrames(const QString& path, FrameList& frames, QString& error,
-                            const GifLoadProgress& progress) {
+                            const GifLoadProgress& progress, const std::atomic<bool>* cancel) {
     // A folder opens as a file on Linux and would only read as "not a GIF".
     if (QFileInfo(path).isDir()) {
         error = CannotOpen(path, EISDIR);
         return GifLoadResult::Failed;
     }
-    FileSource source(QFile::encodeName(path).toStdString());
-    if (!source.IsOpen()) {
-        error = CannotOpen(path, source.OpenError());
+    FileSource file(QFile::encodeName(path).toStdString());
+    if (!file.IsOpen()) {
+        error = CannotOpen(path, file.OpenError());
         return GifLoadResult::Failed;
     }
+    CancellableSource source(file, cancel);
 
     bool failed = false;
     bool stopped = false;
@@ -69,12 +101,10 @@ GifLoadResult LoadGifFrames(const QString& path, FrameList& frames, QString& err
             return true;
         },
         &summary);
+    if (cancel && *cancel)
+        return GifLoadResult::Stopped;
     if (!decoded) {
-        const bool notGif =
-            summary.error == GifDecodeError::NotGif || summary.error == GifDecodeError::NoFrames;
-        error = notGif ? QStringLiteral("%1 is not a GIF file").arg(QuotedPath(path))
-                       : QStringLiteral("cannot read %1: %2")
-                             .arg(QuotedPath(path), QString::fromStdString(summary.errorText));
+        error = DecodeFailure(path, summary);
         return GifLoadResult::Failed;
     }
     if (failed)

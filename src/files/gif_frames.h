@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -24,6 +25,9 @@ enum class GifLoadResult {
 // Appends every composed frame of the GIF at `path` to `frames`, as 24-bit
 // frames marked kept; each must have the size of the list's first frame.
 // Frames appended before a failure or a stop stay in the list: the caller
-// decides whether a partly loaded file is of any use.
+// decides whether a partly loaded file is of any use. Once `*cancel` is set
+// (by another thread) the file reads as ended, so the load stops at once,
+// even in the pass that counts the frames; the result is then Stopped.
 GifLoadResult LoadGifFrames(const QString& path, FrameList& frames, QString& error,
-                            const GifLoadProgress& progress = {});
+                            const GifLoadProgress& progress = {},
+                            const std::atomic<bool>* cancel = nullptr);

@@ -25,20 +25,16 @@ struct GifImportProbe {
 // True when the name ends in ".gif", in any case (".GIF" yes, ".gif.bak" no).
 bool HasGifExtension(const QString& path);
 
-// Checks the file without loading its frames. False with a sentence for the
-// user in `error` when it cannot be opened for editing: a name without the
-// .gif extension, a file that cannot be read or is not a GIF, a still picture
-// (one frame), or frames that would take more than `memoryBudget` bytes.
-bool ProbeGifForImport(const QString& path, uint64_t memoryBudget, GifImportProbe& probe,
-                       QString& error);
-
 enum class GifImportStatus { Running, Loaded, Failed, Cancelled };
 
-// Loads a GIF on its own thread in one decoding pass: the first frame, which
-// comes with the frame count, is checked as ProbeGifForImport checks it before
-// any other frame is composed. The interface thread polls Probed(), Progress()
-// and Status(), may Cancel() at any time (the loader stops at the next frame),
-// and takes the frames once the status is Loaded.
+// Loads a GIF on its own thread in one decoding pass. A file is refused, with
+// a sentence for the user in Error(), when its name lacks the .gif extension,
+// it cannot be read or is not a GIF, it is a still picture (one frame), or its
+// frames would take more than `memoryBudget` bytes; the first frame, which
+// comes with the frame count, is checked before any other is composed.
+// The interface thread polls Probed(), Progress() and Status(), may Cancel()
+// at any time (the loader stops at once, even while frames are counted), and
+// takes the frames once the status is Loaded.
 class GifImportJob {
 public:
     GifImportJob(QString path, uint64_t memoryBudget);

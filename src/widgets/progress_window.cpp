@@ -25,13 +25,12 @@ QFont MessageFont() {
 
 } // namespace
 
-CProgressWindow::CProgressWindow(QWidget* owner, const QString& title, bool smooth)
+CProgressWindow::CProgressWindow(QWidget* owner, const QString& title)
     : QWidget(owner ? owner : QApplication::activeWindow(),
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       owner_(parentWidget()), title_(title) {
     setWindowTitle(title_);
     setAccessibleName(title_);
-    setAttribute(Qt::WA_ShowWithoutActivating, false);
     setCursor(Qt::BusyCursor);
 
     message_ = new QLabel(this);
@@ -41,7 +40,6 @@ CProgressWindow::CProgressWindow(QWidget* owner, const QString& title, bool smoo
     bar_->setTextVisible(false);
     bar_->setProperty(kControlIdProperty, int(IDC_PROGRESS));
     bar_->setAccessibleName(QStringLiteral("Progress"));
-    bar_->setProperty("smooth", smooth);
     cancel_ = new QPushButton(kCancelLabel, this);
     cancel_->setProperty(kControlIdProperty, int(IDC_CANCEL));
     cancel_->setAccessibleName(QStringLiteral("Cancel"));
@@ -112,11 +110,10 @@ void CProgressWindow::SavePosition() const {
     settings.endGroup();
 }
 
-bool CProgressWindow::BeginModal(const QString& title, bool smooth) {
+bool CProgressWindow::BeginModal(const QString& title) {
     if (destroyed_)
         return false;
     title_ = title;
-    bar_->setProperty("smooth", smooth);
     // Hidden first: Qt takes a new modality when the window is shown.
     const bool wasVisible = isVisible();
     hide();

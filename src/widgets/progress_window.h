@@ -25,12 +25,12 @@ public:
     static constexpr int kTextLines = 4; // height of the text line area
 
     // Created and shown at once, centred on `owner` (or at the remembered
-    // place). `smooth` draws the bar without steps where the style can.
-    CProgressWindow(QWidget* owner, const QString& title, bool smooth = false);
+    // place). The style draws the bar; there is no stepped or smooth choice.
+    CProgressWindow(QWidget* owner, const QString& title);
     ~CProgressWindow() override;
 
     // Blocks the owner until the window is destroyed.
-    bool BeginModal(const QString& title, bool smooth = false);
+    bool BeginModal(const QString& title);
     void SetBounds(int32_t lower, int32_t upper, int32_t step = 1);
     void SetMessage(const QString& text);
     // One step forward; returns the previous position.

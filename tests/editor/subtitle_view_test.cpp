@@ -62,6 +62,41 @@ bool Disagree(QRgb a, QRgb b) {
     return (Yellowish(a) && FarFromYellow(b)) || (Yellowish(b) && FarFromYellow(a));
 }
 
+// The first frame of a GIF built from `frames` with `subtitles`, full size,
+// read back with Qt's decoder.
+QImage BuiltGifFrame(const FrameList& frames, const SubtitleList& subtitles) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("built.gif")).toStdString();
+    const CaptureRect rect{0, 0, int32_t(frames[0]->Width()), int32_t(frames[0]->Height())};
+    FrameList prepared;
+    PrepareFrames(frames, rect, 1.0f, subtitles, TestTextRasterizer(), prepared, nullptr);
+    if (!WriteAnimatedGif(path, prepared, 10, false, nullptr))
+        return {};
+    return QImageReader(QString::fromStdString(path)).read().convertToFormat(QImage::Format_RGB32);
+}
+
+// How two pictures of the same size agree on the subtitle's letters.
+struct LetterAgreement {
+    int letters = 0;           // yellow pixels of `expected`
+    int disagreements = 0;     // yellow on one side, clearly not on the other
+    double meanDifference = 0; // per channel, over the whole picture
+};
+
+LetterAgreement CompareLetters(const QImage& shown, const QImage& expected) {
+    LetterAgreement result;
+    long long difference = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const QRgb a = shown.pixel(x, y), b = expected.pixel(x, y);
+            result.letters += Yellowish(b);
+            result.disagreements += Disagree(a, b);
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                          std::abs(qBlue(a) - qBlue(b));
+        }
+    result.meanDifference = double(difference) / (double(shown.width()) * shown.height() * 3);
+    return result;
+}
+
 TEST(SubtitleView, TheViewShowsTheFrameAsTheGifGetsIt) {
     for (SubtitleBackground background :
          {SubtitleBackground::Outline, SubtitleBackground::Rectangle, SubtitleBackground::None}) {
@@ -78,30 +113,14 @@ TEST(SubtitleView, TheViewShowsTheFrameAsTheGifGetsIt) {
         EXPECT_GT(subtitles[0]->width, 40); // measured while drawing
         EXPECT_GT(subtitles[0]->height, 10);
 
-        QTemporaryDir dir;
-        const std::string path = dir.filePath(QStringLiteral("view.gif")).toStdString();
-        FrameList prepared;
-        PrepareFrames(frames, CaptureRect{0, 0, 240, 120}, 1.0f, subtitles, TestTextRasterizer(),
-                      prepared, nullptr);
-        ASSERT_TRUE(WriteAnimatedGif(path, prepared, 10, false, nullptr));
-        QImageReader reader(QString::fromStdString(path));
-        const QImage gif = reader.read().convertToFormat(QImage::Format_RGB32);
+        const QImage gif = BuiltGifFrame(frames, subtitles);
         ASSERT_EQ(gif.size(), view.size());
 
         // The letters sit on the same pixels; elsewhere only the palette differs.
-        int letters = 0, mismatched = 0;
-        long long difference = 0;
-        for (int y = 0; y < 120; ++y)
-            for (int x = 0; x < 240; ++x) {
-                const QRgb a = view.pixel(x, y), b = gif.pixel(x, y);
-                letters += Yellowish(a);
-                mismatched += Disagree(a, b);
-                difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
-                              std::abs(qBlue(a) - qBlue(b));
-            }
-        EXPECT_GT(letters, 100);
-        EXPECT_LT(mismatched, letters / 50 + 3);
-        EXPECT_LT(double(difference) / (240.0 * 120 * 3), 4.0);
+        const LetterAgreement agreement = CompareLetters(view, gif);
+        EXPECT_GT(agreement.letters, 100);
+        EXPECT_LT(agreement.disagreements, agreement.letters / 50 + 3);
+        EXPECT_LT(agreement.meanDifference, 4.0);
     }
 }
 
@@ -129,32 +148,16 @@ TEST(SubtitleView, TheEditorsShrunkFrameIsTheGifsFrameShrunk) {
     ASSERT_GT(fit.scale, 1.2f); // shrunk
     const QImage shown = shownView.copy(fit.image);
 
-    QTemporaryDir dir;
-    const std::string path = dir.filePath(QStringLiteral("shrunk.gif")).toStdString();
-    FrameList prepared;
-    PrepareFrames(frames, CaptureRect{0, 0, 1000, 700}, 1.0f, subtitles, TestTextRasterizer(),
-                  prepared, nullptr);
-    ASSERT_TRUE(WriteAnimatedGif(path, prepared, 10, false, nullptr));
-    const QImage gif = QImageReader(QString::fromStdString(path)).read();
+    const QImage gif = BuiltGifFrame(frames, subtitles);
     ASSERT_EQ(gif.size(), QSize(1000, 700));
     const QImage expected =
-        gif.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-            .convertToFormat(QImage::Format_RGB32);
+        gif.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 
-    int letters = 0, mismatched = 0;
-    long long difference = 0;
-    for (int y = 0; y < shown.height(); ++y)
-        for (int x = 0; x < shown.width(); ++x) {
-            const QRgb a = shown.pixel(x, y), b = expected.pixel(x, y);
-            letters += Yellowish(b);
-            mismatched += Disagree(a, b);
-            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
-                          std::abs(qBlue(a) - qBlue(b));
-        }
-    EXPECT_GT(letters, 300);
+    const LetterAgreement agreement = CompareLetters(shown, expected);
+    EXPECT_GT(agreement.letters, 300);
     // Two different smoothing filters disagree only along the letters' edges.
-    EXPECT_LT(mismatched, letters / 5);
-    EXPECT_LT(double(difference) / (double(shown.width()) * shown.height() * 3), 6.0);
+    EXPECT_LT(agreement.disagreements, agreement.letters / 5);
+    EXPECT_LT(agreement.meanDifference, 6.0);
     QDir().mkpath(QStringLiteral(FRAMELOOP_ARTIFACTS));
     shown.save(QStringLiteral(FRAMELOOP_ARTIFACTS "/view_shrunk.png"));
     expected.save(QStringLiteral(FRAMELOOP_ARTIFACTS "/gif_shrunk.png"));

@@ -75,19 +75,17 @@ TEST_F(GifImportTest, OnlyNamesEndingInGifAreOpened) {
         EXPECT_EQ(HasGifExtension(c.name), c.accepted) << c.name;
 
     // A real GIF under another name is refused before it is opened.
-    const QString png = Animated("moving.png");
-    GifImportProbe probe;
-    QString error;
-    EXPECT_FALSE(ProbeGifForImport(png, kPlenty, probe, error));
-    EXPECT_TRUE(error.contains("only GIF files")) << error.toStdString();
-    EXPECT_EQ(probe.frameCount, 0);
+    GifImportJob job(Animated("moving.png"), kPlenty);
+    EXPECT_EQ(Finish(job), GifImportStatus::Failed);
+    EXPECT_TRUE(job.Error().contains("only GIF files")) << job.Error().toStdString();
+    EXPECT_FALSE(job.Probed());
 }
 
-TEST_F(GifImportTest, AnAnimatedGifIsMeasuredWithoutLoadingIt) {
-    const QString gif = Animated("moving.GIF");
-    GifImportProbe probe;
-    QString error;
-    ASSERT_TRUE(ProbeGifForImport(gif, kPlenty, probe, error)) << error.toStdString();
+TEST_F(GifImportTest, AnAnimatedGifIsMeasuredFromItsFirstFrame) {
+    GifImportJob job(Animated("moving.GIF"), kPlenty);
+    ASSERT_EQ(Finish(job), GifImportStatus::Loaded) << job.Error().toStdString();
+    ASSERT_TRUE(job.Probed());
+    const GifImportProbe& probe = job.Probe();
     EXPECT_EQ(probe.frameCount, 3);
     EXPECT_EQ(probe.width, 48);
     EXPECT_EQ(probe.height, 32);
@@ -113,29 +111,26 @@ TEST_F(GifImportTest, FilesThatCannotBeEditedAreRefusedWithTheReason) {
         {folder, "Is a directory"},
     };
     for (const auto& c : cases) {
-        GifImportProbe probe;
-        QString error;
-        EXPECT_FALSE(ProbeGifForImport(c.path, kPlenty, probe, error)) << c.path.toStdString();
-        EXPECT_TRUE(error.contains(c.says)) << error.toStdString();
-        EXPECT_TRUE(error.contains(c.path)) << error.toStdString();
+        GifImportJob job(c.path, kPlenty);
+        EXPECT_EQ(Finish(job), GifImportStatus::Failed) << c.path.toStdString();
+        EXPECT_TRUE(job.Error().contains(c.says)) << job.Error().toStdString();
+        EXPECT_TRUE(job.Error().contains(c.path)) << job.Error().toStdString();
+        EXPECT_TRUE(job.TakeFrames().empty());
     }
 }
 
 TEST_F(GifImportTest, AGifLargerThanTheBudgetIsRefusedSayingWhatItNeeds) {
     const QString gif = Long(40); // 40 frames of 320x240: 8.8 MiB at 24 bits
-    GifImportProbe probe;
-    QString error;
-    EXPECT_FALSE(ProbeGifForImport(gif, 8 * 1024 * 1024, probe, error));
-    EXPECT_TRUE(error.contains("9 MB")) << error.toStdString();
-    EXPECT_TRUE(error.contains("at most 8 MB")) << error.toStdString();
-    EXPECT_TRUE(ProbeGifForImport(gif, 9 * 1024 * 1024, probe, error));
+    GifImportJob refused(gif, 8 * 1024 * 1024);
+    EXPECT_EQ(Finish(refused), GifImportStatus::Failed);
+    EXPECT_FALSE(refused.Probed());
+    EXPECT_TRUE(refused.Error().contains("9 MB")) << refused.Error().toStdString();
+    EXPECT_TRUE(refused.Error().contains("at most 8 MB")) << refused.Error().toStdString();
+    EXPECT_TRUE(refused.TakeFrames().empty());
 
-    // The job gives the same answer, and no frames.
-    GifImportJob job(gif, 8 * 1024 * 1024);
-    EXPECT_EQ(Finish(job), GifImportStatus::Failed);
-    EXPECT_FALSE(job.Probed());
-    EXPECT_TRUE(job.Error().contains("too large")) << job.Error().toStdString();
-    EXPECT_TRUE(job.TakeFrames().empty());
+    GifImportJob fits(gif, 9 * 1024 * 1024);
+    EXPECT_EQ(Finish(fits), GifImportStatus::Loaded) << fits.Error().toStdString();
+    EXPECT_EQ(fits.TakeFrames().size(), 40u);
 }
 
 TEST_F(GifImportTest, TheJobLoadsWhatTheLoaderComposes) {

@@ -17,7 +17,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from atspi_driver import (check, children, click, find, find_application,  # noqa: E402
                           record, run_with_program, session_main, start_card_client,
-                          start_program, top_bar, wait_for, wait_for_gif)
+                          start_program, stop_program, top_bar, wait_for, wait_for_gif)
 
 EDITOR = "Insert subtitles or Delete unwanted frames"
 # Ten frames a second, full size, high quality (dithered), like most users.
@@ -110,11 +110,7 @@ def edit_saved(program, work, saved):
         check(False, "no GIF was built after editing")
         return None
     finally:
-        process.terminate()
-        try:
-            process.wait(20)
-        except subprocess.TimeoutExpired:
-            process.kill()
+        stop_program(process)
 
 
 def checks(app, program, work):

@@ -173,6 +173,16 @@ def start_program(program, work, ini=DEFAULT_INI, args=()):
     return subprocess.Popen([program, *args], env=env)
 
 
+def stop_program(process):
+    """Asks the program to end, and makes it end if it does not."""
+    process.terminate()
+    try:
+        process.wait(20)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
 def find_application(pid):
     import pyatspi
 
@@ -207,12 +217,7 @@ def run_with_program(program, work, body, ini=DEFAULT_INI, args=()):
         check(app.name == "Frameloop", f"the application is called {app.name!r}")
         body(app)
     finally:
-        app_process.terminate()
-        try:
-            app_process.wait(20)
-        except subprocess.TimeoutExpired:
-            app_process.kill()
-            app_process.wait()
+        stop_program(app_process)
         launcher.terminate()
         launcher.wait(10)
 
